@@ -1,0 +1,34 @@
+// Line records, text labels and echoes.
+#include "output/records.h"
+
+#include "output/stream.h"
+
+void Sen(double x1, double y1, double x2, double y2)
+{
+    for (double v : {x1, y1, x2, y2}) {
+        put(" ");
+        putFixed(v, 12);
+    }
+    put(" \n");
+}
+
+void MojiOutD2(double x, double y, int end, int mode)
+{
+    put("ch ");
+    putFixed(x, 6);
+    put(" ");
+    putFixed(y, 6);
+    put(" 3 0 \"");
+    putInt(end);
+    put(",");
+    putInt(mode);
+    put("\n");
+}
+
+void Echo(const std::string& record)
+{
+    put(record);
+    // The last line of a file may lack its line end; the next record must not be glued to it.
+    if (record.empty() || record.back() != '\n')
+        put("\n");
+}

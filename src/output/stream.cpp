@@ -1,0 +1,43 @@
+// Writes text and numbers into the output command stream.
+#include "output/stream.h"
+
+#include <charconv>
+#include <cstdint>
+
+#include "run/state.h"
+#include "run/textfile.h"
+
+void put(std::string_view text)
+{
+    writeText(fpw, text);
+}
+
+// std::to_chars converts exactly on every platform, so the twelfth decimal of a coordinate
+// is the same whichever runtime library the tool is built with.
+void putFixed(double value, int decimals)
+{
+    char digits[400];  // the largest double has 309 digits before the point
+    auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
+    put(std::string_view(digits, result.ptr - digits));
+}
+
+void putInt(int value)
+{
+    char digits[16];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    put(std::string_view(digits, result.ptr - digits));
+}
+
+void putUnsigned(unsigned int value)
+{
+    char digits[16];
+    auto result = std::to_chars(digits, digits + sizeof digits, value);
+    put(std::string_view(digits, result.ptr - digits));
+}
+
+void putHex(int value)
+{
+    char digits[16];
+    auto result = std::to_chars(digits, digits + sizeof digits, static_cast<std::uint32_t>(value), 16);
+    put(std::string_view(digits, result.ptr - digits));
+}

@@ -1,0 +1,19 @@
+// The run files by name, and the ways a run ends when one of them fails.
+#pragma once
+
+inline constexpr const char* HOST_FILE = "qxc_temp.txt";      // as the host leaves it
+inline constexpr const char* FIRST_STEP = "QXC_x2x2.$$";      // the renaming goes through these
+inline constexpr const char* SECOND_STEP = "QXC_x2x2.$$$";
+inline constexpr const char* EXCHANGE_FILE = "QXC_TEMP.TXT";  // its working name
+inline constexpr const char* WORK_FILE = "QXC_TEMP.$$$";      // the output work file
+
+// The most records an exchange file may hold.
+inline constexpr unsigned int RECORD_LIMIT = 50000;
+
+// "Cannot open file: NAME \n" on standard error, then the process ends with `status`.
+[[noreturn]] void cannotOpen(const char* name, int status);
+// "Cannot write file: NAME \n" on standard error, then the process ends with status 1.
+[[noreturn]] void cannotWrite(const char* name);
+
+// Renames `from` over `to`, replacing it in one step also where `to` exists.
+bool replaceFile(const char* from, const char* to);

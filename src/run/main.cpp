@@ -1,0 +1,23 @@
+// linetilt: tilts the selected straight lines of the host's exchange file.
+#include "exchange/attributes.h"
+#include "exchange/reader.h"
+#include "run/files.h"
+#include "run/sequence.h"
+#include "run/state.h"
+
+int main(int, char** argv)
+{
+    PAI = 3.141592653589793;
+    readSwitches(argv);
+    takeOverExchangeFile();
+    unsigned int jd_xmax = countRecords();
+    openOutputFile();
+    refuseOverLimit(jd_xmax);
+    openExchangeFile();
+    QX_PATTERN(jd_xmax, RECORD_LIMIT);
+    endOfRunTraces(jd_xmax);
+    IniZokusei();
+    closeRunFiles();
+    copyBack();
+    return 0;
+}

@@ -1,0 +1,105 @@
+// The run sequence's steps between the switches and the copy back.
+#include "run/sequence.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "output/stream.h"
+#include "run/files.h"
+#include "run/opt.h"
+#include "run/state.h"
+#include "run/tcopy.h"
+#include "run/textfile.h"
+
+void readSwitches(char** argv)
+{
+    for (char** arg = argv + 1; *arg; ++arg)
+        if ((*arg)[0] == '-' || (*arg)[0] == '/')
+            opt(*arg);
+    if (isTest == 2)
+        std::printf("\n\n#### debug #### Cmd-Option read\n");
+}
+
+void takeOverExchangeFile()
+{
+    // Only the first rename is looked at: when it fails, a "QXC_TEMP.TXT" left in place
+    // is the exchange file.
+    if (std::rename(HOST_FILE, FIRST_STEP) == 0) {
+        std::rename(FIRST_STEP, SECOND_STEP);
+        std::rename(SECOND_STEP, EXCHANGE_FILE);
+    }
+}
+
+unsigned int countRecords()
+{
+    unsigned int count = Tcopy(EXCHANGE_FILE, WORK_FILE);
+    if (isTest == 2)
+        std::printf("#  copyed to QXC_TEMP.$$$ \n");
+    return count;
+}
+
+void openOutputFile()
+{
+    fpw = openText(WORK_FILE, "w");
+    if (!fpw)
+        cannotOpen(WORK_FILE, 1);
+}
+
+void refuseOverLimit(unsigned int jd_xmax)
+{
+    if (jd_xmax <= RECORD_LIMIT)
+        return;
+    // "he", then "the number of elements is over" in Shift_JIS, as the host shows it.
+    put("he  \x97\x76\x91\x66\x90\x94\x83\x49\x81\x5B\x83\x6F\x81\x5B    MAX=");
+    putUnsigned(RECORD_LIMIT);
+    put("\n");
+    if (!closeText(fpw))
+        cannotWrite(WORK_FILE);
+    std::exit(1);
+}
+
+void openExchangeFile()
+{
+    fp = openText(EXCHANGE_FILE, "r");
+    if (!fp) {
+        std::fprintf(stderr, "Cannot open file: %s \n", EXCHANGE_FILE);
+        closeText(fpw);
+        std::exit(1);
+    }
+}
+
+void endOfRunTraces(unsigned int jd_xmax)
+{
+    if (isTest == 3) {
+        std::printf("# ------------------ main() Pattern1 end file closing ------------------ \n");
+        std::printf("# jd_xmax= %d stepcnt= %d Error(%d)\n", static_cast<int>(jd_xmax), stepcnt, 0);
+    }
+    if (isTest == 1) {
+        put("# ------------------ main() Pattern1 end file closing ------------------ \n");
+        put("#    jd_xmax= ");
+        putInt(static_cast<int>(jd_xmax));
+        put(" stepcnt= ");
+        putInt(stepcnt);
+        put(" \n");
+    }
+}
+
+void closeRunFiles()
+{
+    std::fclose(fp);
+    if (!closeText(fpw))
+        cannotWrite(WORK_FILE);
+}
+
+void copyBack()
+{
+    if (isTest != 0)
+        return;
+    std::FILE* output = openText(WORK_FILE, "r");
+    if (!output)
+        cannotOpen(WORK_FILE, -1);
+    std::fclose(output);
+    // A rename, not a copy: the host finds either its own records or the whole output.
+    if (!replaceFile(WORK_FILE, EXCHANGE_FILE))
+        cannotOpen(EXCHANGE_FILE, -1);
+}

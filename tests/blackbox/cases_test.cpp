@@ -1,0 +1,68 @@
+// Whole runs laid out as files: each folder under cases/ holds the directory before the run
+// (before/), the directory expected after it (after/), and optionally the arguments (args,
+// one a line), the expected console texts (stdout, stderr) and exit status (status).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tool.h"
+
+namespace {
+
+std::vector<std::string> caseNames()
+{
+    return listDir(CASES_DIR);
+}
+
+std::string caseFile(const std::string& name, const std::string& file, const std::string& absent = "")
+{
+    std::string path = std::string(CASES_DIR) + "/" + name + "/" + file;
+    return exists(path) ? readFile(path) : absent;
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    for (std::size_t lf; (lf = text.find('\n', start)) != std::string::npos; start = lf + 1)
+        result.push_back(text.substr(start, lf - start));
+    return result;
+}
+
+std::vector<std::string> filesIn(const std::string& dir)
+{
+    return exists(dir) ? listDir(dir) : std::vector<std::string>{};
+}
+
+class Case : public testing::TestWithParam<std::string> {};
+
+TEST_P(Case, LeavesTheExpectedFilesAndConsole)
+{
+    const std::string name = GetParam();
+    const std::string base = std::string(CASES_DIR) + "/" + name;
+    Scratch dir;
+    for (const auto& file : filesIn(base + "/before"))
+        writeFile(dir / file, readFile(base + "/before/" + file));
+
+    Outcome run = runTool(dir.path, lines(caseFile(name, "args")));
+
+    EXPECT_EQ(std::stoi(caseFile(name, "status", "0")), run.status);
+    EXPECT_EQ(caseFile(name, "stdout"), run.out);
+    EXPECT_EQ(caseFile(name, "stderr"), run.err);
+    EXPECT_EQ(filesIn(base + "/after"), listDir(dir.path));
+    for (const auto& file : filesIn(base + "/after"))
+        EXPECT_EQ(readFile(base + "/after/" + file), readFile(dir / file)) << "in " << file;
+}
+
+std::string caseLabel(const testing::TestParamInfo<std::string>& info)
+{
+    std::string label = info.param;
+    for (char& c : label)
+        if (!std::isalnum(static_cast<unsigned char>(c)))
+            c = '_';
+    return label;
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, Case, testing::ValuesIn(caseNames()), caseLabel);
+
+}  // namespace

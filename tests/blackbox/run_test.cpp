@@ -1,0 +1,102 @@
+// Runs whose input is made by the test: the record limit, full disks and files in the way.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include "tool.h"
+
+namespace {
+
+std::string repeat(const std::string& line, int times)
+{
+    std::string text;
+    for (int i = 0; i < times; ++i)
+        text += line;
+    return text;
+}
+
+const std::string LIMIT_RECORD("he  \x97\x76\x91\x66\x90\x94\x83\x49\x81\x5B\x83\x6F\x81\x5B    MAX=50000\r\n");
+
+}  // namespace
+
+TEST(RecordLimit, FiftyThousandRecordsAreRead)
+{
+    Scratch dir;
+    writeFile(dir / "qxc_temp.txt", repeat("#\r\n", 50000));
+    Outcome run = runTool(dir.path, {});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ(repeat("#\r\n", 50000) + "lg14\r\nly14\r\nlt20\r\nlc20\r\n", readFile(dir / "QXC_TEMP.TXT"));
+}
+
+TEST(RecordLimit, OneMoreIsRefusedAndTheExchangeFileKept)
+{
+    for (const std::string& input : {repeat("#\n", 50001), repeat("#\n", 50000) + "#"}) {
+        Scratch dir;
+        writeFile(dir / "qxc_temp.txt", input);
+        Outcome run = runTool(dir.path, {});
+        EXPECT_EQ(1, run.status);
+        EXPECT_EQ("", run.out + run.err);
+        EXPECT_EQ(33u, LIMIT_RECORD.size());
+        EXPECT_EQ(LIMIT_RECORD, readFile(dir / "QXC_TEMP.$$$"));
+        EXPECT_EQ(input, readFile(dir / "QXC_TEMP.TXT"));
+    }
+}
+
+// With the output work file limited to each size in turn, the run either completes or
+// reports the failed write, and the exchange file is never left half written.
+TEST(Faults, AFullDiskNeverLeavesAPartialExchangeFile)
+{
+    const std::string input = "hq\r\nhp1ln 1 1\r\n" + repeat("#comment\r\nlc2\r\n 0 0 100 0\r\ncn0 1 2 3 4\r\n", 40);
+    Scratch reference;
+    writeFile(reference / "qxc_temp.txt", input);
+    ASSERT_EQ(0, runTool(reference.path, {}).status);
+    const std::string output = readFile(reference / "QXC_TEMP.TXT");
+
+    std::vector<long> sizes = {static_cast<long>(output.size()) - 1, static_cast<long>(output.size())};
+    for (long size = 0; size < static_cast<long>(output.size()) + 100; size += 37)
+        sizes.push_back(size);
+    for (long size : sizes) {
+        Scratch dir;
+        writeFile(dir / "qxc_temp.txt", input);
+        Outcome run = runTool(dir.path, {}, size);
+        std::string result = readFile(dir / "QXC_TEMP.TXT");
+        if (run.status == 0) {
+            EXPECT_EQ(output, result) << size;
+            EXPECT_FALSE(exists(dir / "QXC_TEMP.$$$"));
+        } else {
+            EXPECT_EQ(1, run.status) << size;
+            EXPECT_EQ("Cannot write file: QXC_TEMP.$$$ \n", run.err) << size;
+            EXPECT_EQ(input, result) << size;
+        }
+        // Both the counting copy and the output work file must fit.
+        EXPECT_EQ(size >= static_cast<long>(std::max(input.size(), output.size())), run.status == 0) << size;
+    }
+}
+
+TEST(Faults, FilesThatCannotBeOpened)
+{
+    {
+        Scratch dir;  // no exchange file: nothing may be created
+        Outcome run = runTool(dir.path, {});
+        EXPECT_EQ(255, run.status);
+        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
+        EXPECT_TRUE(listDir(dir.path).empty());
+    }
+    {
+        Scratch dir;
+        mkdir((dir / "QXC_TEMP.TXT").c_str(), 0755);
+        Outcome run = runTool(dir.path, {});
+        EXPECT_EQ(255, run.status);
+        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
+        EXPECT_EQ(std::vector<std::string>{"QXC_TEMP.TXT"}, listDir(dir.path));
+    }
+    {
+        Scratch dir;
+        writeFile(dir / "qxc_temp.txt", "#x\n");
+        mkdir((dir / "QXC_TEMP.$$$").c_str(), 0755);
+        Outcome run = runTool(dir.path, {});
+        EXPECT_EQ(255, run.status);
+        EXPECT_EQ("Cannot open file: QXC_TEMP.$$$ \n", run.err);
+        EXPECT_EQ("#x\n", readFile(dir / "QXC_TEMP.TXT"));
+    }
+}

@@ -1,0 +1,129 @@
+// Starts the tool under test with fork and exec, and the file helpers of the tests.
+#include "tool.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace {
+std::string toolPath;
+std::vector<std::string> toolRunner;
+}  // namespace
+
+void setTool(const std::string& path, const std::vector<std::string>& runner)
+{
+    toolPath = std::filesystem::absolute(path).string();
+    toolRunner = runner;
+}
+
+Outcome runTool(const std::string& dir, const std::vector<std::string>& args, long fileSizeLimit)
+{
+    std::vector<std::string> command = toolRunner;
+    command.push_back(toolPath);
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : command)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    // The console goes through pipes, so that a file size limit binds only the tool's files.
+    int outPipe[2], errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0)
+        throw std::runtime_error("pipe failed");
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY);
+        if (in < 0 || chdir(dir.c_str()) != 0)
+            _exit(127);
+        dup2(in, 0);
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        if (fileSizeLimit >= 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    Outcome outcome;
+    struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
+    std::string* sinks[2] = {&outcome.out, &outcome.err};
+    for (int remaining = 2; remaining > 0;) {
+        poll(fds, 2, -1);
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || fds[i].revents == 0)
+                continue;
+            char chunk[65536];
+            ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
+            if (n > 0) {
+                sinks[i]->append(chunk, n);
+            } else {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --remaining;
+            }
+        }
+    }
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return outcome;
+}
+
+Scratch::Scratch()
+{
+    char pattern[] = "/tmp/linetilt-test-XXXXXX";
+    if (!mkdtemp(pattern))
+        throw std::runtime_error("mkdtemp failed");
+    path = pattern;
+}
+
+Scratch::~Scratch()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    return bytes.str();
+}
+
+void writeFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+bool exists(const std::string& path)
+{
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+std::vector<std::string> listDir(const std::string& dir)
+{
+    std::vector<std::string> names;
+    for (auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
