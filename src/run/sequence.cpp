@@ -23,10 +23,11 @@ void readSwitches(char** argv)
 void takeOverExchangeFile()
 {
     // Only the first rename is looked at: when it fails, a "QXC_TEMP.TXT" left in place
-    // is the exchange file.
-    if (std::rename(HOST_FILE, FIRST_STEP) == 0) {
-        std::rename(FIRST_STEP, SECOND_STEP);
-        std::rename(SECOND_STEP, EXCHANGE_FILE);
+    // is the exchange file. Each step replaces a name a killed run may have left behind,
+    // which would otherwise stand in for the host's file on Windows.
+    if (replaceFile(HOST_FILE, FIRST_STEP)) {
+        replaceFile(FIRST_STEP, SECOND_STEP);
+        replaceFile(SECOND_STEP, EXCHANGE_FILE);
     }
 }
 

@@ -100,3 +100,36 @@ TEST(Faults, FilesThatCannotBeOpened)
         EXPECT_EQ("#x\n", readFile(dir / "QXC_TEMP.TXT"));
     }
 }
+
+// Windows file names do not depend on case: there the host's file is found however it is
+// spelled, and ends under the working name. Elsewhere only the two names of the run count.
+TEST(FileNames, TheExchangeFileSpelledInMixedCase)
+{
+    Scratch dir;
+    writeFile(dir / "Qxc_Temp.Txt", "hq\n");
+    Outcome run = runTool(dir.path, {});
+    if (isWindowsBuild()) {
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ(std::vector<std::string>{"QXC_TEMP.TXT"}, listDir(dir.path));
+        EXPECT_EQ("hd\r\nlg14\r\nly14\r\nlt20\r\nlc20\r\n", readFile(dir / "QXC_TEMP.TXT"));
+    } else {
+        EXPECT_EQ(255, run.status);
+        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
+        EXPECT_EQ(std::vector<std::string>{"Qxc_Temp.Txt"}, listDir(dir.path));
+    }
+}
+
+// When the first rename fails (here its target is a directory), the other two are not
+// tried, and the run goes on with the file already named "QXC_TEMP.TXT".
+TEST(FileNames, AFailedFirstRenameLeavesTheOthersUntried)
+{
+    Scratch dir;
+    writeFile(dir / "QXC_TEMP.TXT", "hq\n");
+    mkdir((dir / "QXC_x2x2.$$").c_str(), 0755);
+    writeFile(dir / "QXC_x2x2.$$/inside", "x");
+    Outcome run = runTool(dir.path, {});
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ((std::vector<std::string>{"QXC_TEMP.TXT", "QXC_x2x2.$$"}), listDir(dir.path));
+    EXPECT_EQ("x", readFile(dir / "QXC_x2x2.$$/inside"));
+    EXPECT_EQ("hd\r\nlg14\r\nly14\r\nlt20\r\nlc20\r\n", readFile(dir / "QXC_TEMP.TXT"));
+}

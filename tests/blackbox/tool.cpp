@@ -22,6 +22,21 @@ std::string toolPath;
 std::vector<std::string> toolRunner;
 }  // namespace
 
+bool isWindowsBuild()
+{
+    return toolPath.size() > 4 && toolPath.compare(toolPath.size() - 4, 4, ".exe") == 0;
+}
+
+// A Windows console program ends its lines in CR LF; the expected texts end them in LF.
+static std::string consoleText(const std::string& text)
+{
+    std::string lf;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n'))
+            lf.push_back(text[i]);
+    return lf;
+}
+
 void setTool(const std::string& path, const std::vector<std::string>& runner)
 {
     toolPath = std::filesystem::absolute(path).string();
@@ -62,28 +77,31 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, lo
     }
     close(outPipe[1]);
     close(errPipe[1]);
+    // Read until the tool has ended, not until the pipes close: under Wine, helper processes
+    // that outlive the tool inherit them.
     Outcome outcome;
-    struct pollfd fds[2] = {{outPipe[0], POLLIN, 0}, {errPipe[0], POLLIN, 0}};
     std::string* sinks[2] = {&outcome.out, &outcome.err};
-    for (int remaining = 2; remaining > 0;) {
-        poll(fds, 2, -1);
+    int pipes[2] = {outPipe[0], errPipe[0]};
+    for (int fd : pipes)
+        fcntl(fd, F_SETFL, O_NONBLOCK);
+    int raw = 0;
+    for (bool ended = false; !ended;) {
+        ended = waitpid(pid, &raw, WNOHANG) == pid;
+        struct pollfd fds[2] = {{pipes[0], POLLIN, 0}, {pipes[1], POLLIN, 0}};
+        poll(fds, 2, ended ? 0 : 20);
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || fds[i].revents == 0)
-                continue;
             char chunk[65536];
-            ssize_t n = read(fds[i].fd, chunk, sizeof chunk);
-            if (n > 0) {
+            for (ssize_t n; (n = read(pipes[i], chunk, sizeof chunk)) > 0;)
                 sinks[i]->append(chunk, n);
-            } else {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --remaining;
-            }
         }
     }
-    int raw = 0;
-    waitpid(pid, &raw, 0);
+    close(pipes[0]);
+    close(pipes[1]);
     outcome.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    if (isWindowsBuild()) {
+        outcome.out = consoleText(outcome.out);
+        outcome.err = consoleText(outcome.err);
+    }
     return outcome;
 }
 

@@ -13,6 +13,9 @@ struct Outcome {
 // The tool under test, and the runner that starts it (empty to run it directly).
 void setTool(const std::string& path, const std::vector<std::string>& runner);
 
+// Whether the tool under test is the Windows build.
+bool isWindowsBuild();
+
 // Runs the tool in `dir` with `args`. With `fileSizeLimit` >= 0 the process may write no
 // file larger than that many bytes, and a write beyond it fails instead of killing it.
 Outcome runTool(const std::string& dir, const std::vector<std::string>& args, long fileSizeLimit = -1);
