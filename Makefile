@@ -2,7 +2,7 @@
 MAKEFLAGS += --no-print-directory
 BUILD := build
 WINBUILD := build-win
-VERSION := $(shell grep -o -m1 'VERSION [0-9][0-9.]*' CMakeLists.txt | cut -d' ' -f2)
+VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
 
 .PHONY: all build windows demo test dist clean
