@@ -58,7 +58,7 @@ TEST(Faults, AFullDiskNeverLeavesAPartialExchangeFile)
     for (long size : sizes) {
         Scratch dir;
         writeFile(dir / "qxc_temp.txt", input);
-        Outcome run = runTool(dir.path, {}, size);
+        Outcome run = runTool(dir.path, {}, {size});
         std::string result = readFile(dir / "QXC_TEMP.TXT");
         if (run.status == 0) {
             EXPECT_EQ(output, result) << size;

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -43,7 +44,7 @@ void setTool(const std::string& path, const std::vector<std::string>& runner)
     toolRunner = runner;
 }
 
-Outcome runTool(const std::string& dir, const std::vector<std::string>& args, long fileSizeLimit)
+Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits)
 {
     std::vector<std::string> command = toolRunner;
     command.push_back(toolPath);
@@ -67,9 +68,9 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, lo
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
-        if (fileSizeLimit >= 0) {
+        if (limits.fileSize >= 0) {
             signal(SIGXFSZ, SIG_IGN);
-            struct rlimit limit = {static_cast<rlim_t>(fileSizeLimit), static_cast<rlim_t>(fileSizeLimit)};
+            struct rlimit limit = {static_cast<rlim_t>(limits.fileSize), static_cast<rlim_t>(limits.fileSize)};
             setrlimit(RLIMIT_FSIZE, &limit);
         }
         execvp(argv[0], argv.data());
@@ -84,11 +85,21 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, lo
     int pipes[2] = {outPipe[0], errPipe[0]};
     for (int fd : pipes)
         fcntl(fd, F_SETFL, O_NONBLOCK);
+    auto started = std::chrono::steady_clock::now();
     int raw = 0;
-    for (bool ended = false; !ended;) {
+    for (bool ended = false, killed = false; !ended;) {
         ended = waitpid(pid, &raw, WNOHANG) == pid;
+        auto micros = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - started);
+        if (!ended && !killed && limits.killAfterMicros >= 0 && micros.count() >= limits.killAfterMicros) {
+            kill(pid, SIGKILL);
+            killed = true;
+        }
         struct pollfd fds[2] = {{pipes[0], POLLIN, 0}, {pipes[1], POLLIN, 0}};
-        poll(fds, 2, ended ? 0 : 20);
+        long wait = ended ? 0 : 20000;
+        if (!ended && !killed && limits.killAfterMicros >= 0)
+            wait = std::min(wait, std::max(0L, static_cast<long>(limits.killAfterMicros - micros.count())));
+        struct timespec timeout = {0, wait * 1000};
+        ppoll(fds, 2, &timeout, nullptr);
         for (int i = 0; i < 2; ++i) {
             char chunk[65536];
             for (ssize_t n; (n = read(pipes[i], chunk, sizeof chunk)) > 0;)

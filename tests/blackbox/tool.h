@@ -16,9 +16,15 @@ void setTool(const std::string& path, const std::vector<std::string>& runner);
 // Whether the tool under test is the Windows build.
 bool isWindowsBuild();
 
-// Runs the tool in `dir` with `args`. With `fileSizeLimit` >= 0 the process may write no
-// file larger than that many bytes, and a write beyond it fails instead of killing it.
-Outcome runTool(const std::string& dir, const std::vector<std::string>& args, long fileSizeLimit = -1);
+struct Limits {
+    // >= 0: the tool may write no file larger than this, and a write beyond it fails.
+    long fileSize = -1;
+    // >= 0: the tool is killed with SIGKILL this many microseconds after it starts.
+    long killAfterMicros = -1;
+};
+
+// Runs the tool in `dir` with `args`, under `limits`.
+Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits = {});
 
 // A fresh empty directory, removed with everything in it when the test ends.
 struct Scratch {
