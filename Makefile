@@ -5,7 +5,9 @@ WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
 
-.PHONY: all build windows demo test dist clean
+FUZZ_SECONDS := 600
+
+.PHONY: all build windows demo test sanitize fuzz coverage dist clean
 
 all: build
 
@@ -27,11 +29,40 @@ demo: build
 	@echo "== the command stream the host reads back (QXC_TEMP.TXT; ^M is the CR of CR LF) =="
 	@cat -v $(BUILD)/demo/QXC_TEMP.TXT
 
-# Unit tests natively; the black-box suite against both builds, the Windows one under Wine.
+# Unit tests natively; the black-box suite against both builds, the Windows one under Wine;
+# then every native test again under the sanitizers, and the fuzzer for half a minute.
 test: windows
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_WINDOWS_EXE=$(abspath $(WINBUILD))/linetilt.exe >/dev/null
 	@cmake --build $(BUILD) -j2
 	@cd $(BUILD) && ctest --output-on-failure
+	@$(MAKE) sanitize
+	@$(MAKE) fuzz FUZZ_SECONDS=30
+
+sanitize:
+	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINETILT_SANITIZE=ON >/dev/null
+	@cmake --build build-asan -j2
+	@cd build-asan && ctest --output-on-failure
+
+# `make fuzz FUZZ_SECONDS=N` runs the libFuzzer target for N seconds from tests/corpus.
+fuzz:
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINETILT_FUZZ=ON -DLINETILT_TESTS=OFF >/dev/null
+	@cmake --build build-fuzz -j2 --target fuzz_run
+	@mkdir -p build-fuzz/corpus
+	@echo "Fuzzing for $(FUZZ_SECONDS) s"
+	@build-fuzz/fuzz_run -close_fd_mask=3 -max_len=4096 -max_total_time=$(FUZZ_SECONDS) \
+	    -artifact_prefix=build-fuzz/ build-fuzz/corpus tests/corpus 2>build-fuzz/fuzz.log; \
+	    status=$$?; grep -E "^Done|ERROR|SUMMARY" build-fuzz/fuzz.log; exit $$status
+
+coverage:
+	@scripts/need-packages gcovr
+	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DLINETILT_COVERAGE=ON >/dev/null
+	@cmake --build build-cov -j2
+	@find build-cov -name '*.gcda' -delete
+	@# Runs under a file size limit cannot write their counters and so fail here; the
+	@# tests themselves are judged by `make test`.
+	@cd build-cov && ctest >/dev/null || true
+	@gcovr -r . --filter src/ --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors build-cov
+	@gcovr -r . --filter src/ --branches --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors --print-summary build-cov | tail -2
 
 dist: windows
 	@rm -rf dist/stage && mkdir -p dist/stage/linetilt-$(VERSION)
@@ -42,4 +73,4 @@ dist: windows
 	@echo "dist/linetilt-$(VERSION)-win64.zip"
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) dist
+	rm -rf $(BUILD) $(WINBUILD) build-asan build-fuzz build-cov dist

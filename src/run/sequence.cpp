@@ -42,6 +42,8 @@ unsigned int countRecords()
 void openOutputFile()
 {
     fpw = openText(WORK_FILE, "w");
+    // The counting copy opened this file a moment ago, so only a change made under the run
+    // (or a lock another program takes) ends here; no test can arrange that.
     if (!fpw)
         cannotOpen(WORK_FILE, 1);
 }
@@ -54,6 +56,7 @@ void refuseOverLimit(unsigned int jd_xmax)
     put("he  \x97\x76\x91\x66\x90\x94\x83\x49\x81\x5B\x83\x6F\x81\x5B    MAX=");
     putUnsigned(RECORD_LIMIT);
     put("\n");
+    // The counting copy has just written far more into this file, so a full disk ends there.
     if (!closeText(fpw))
         cannotWrite(WORK_FILE);
     std::exit(1);
@@ -62,10 +65,10 @@ void refuseOverLimit(unsigned int jd_xmax)
 void openExchangeFile()
 {
     fp = openText(EXCHANGE_FILE, "r");
+    // The counting copy read this file a moment ago: as above, only a change under the run.
     if (!fp) {
-        std::fprintf(stderr, "Cannot open file: %s \n", EXCHANGE_FILE);
         closeText(fpw);
-        std::exit(1);
+        cannotOpen(EXCHANGE_FILE, 1);
     }
 }
 
@@ -96,6 +99,8 @@ void copyBack()
 {
     if (isTest != 0)
         return;
+    // Both failures need a file changed or locked under the run (on Windows, the host
+    // holding "QXC_TEMP.TXT" open); the host's records then stay where they are.
     std::FILE* output = openText(WORK_FILE, "r");
     if (!output)
         cannotOpen(WORK_FILE, -1);
