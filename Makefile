@@ -7,7 +7,7 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows demo test sanitize fuzz coverage dist clean
+.PHONY: all build windows demo test sanitize fuzz coverage bench dist clean
 
 all: build
 
@@ -52,6 +52,15 @@ fuzz:
 	@build-fuzz/fuzz_run -close_fd_mask=3 -max_len=4096 -max_total_time=$(FUZZ_SECONDS) \
 	    -artifact_prefix=build-fuzz/ build-fuzz/corpus tests/corpus 2>build-fuzz/fuzz.log; \
 	    status=$$?; grep -E "^Done|ERROR|SUMMARY" build-fuzz/fuzz.log; exit $$status
+
+# Whole runs against cp of the same file, then the hot paths in the process.
+bench:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_BENCH=ON >/dev/null
+	@cmake --build $(BUILD) -j2
+	@echo "== whole runs, $$(nproc) cores, $$(uname -m) =="
+	@$(BUILD)/bench/run_bench $(BUILD)/linetilt
+	@echo "== hot paths =="
+	@$(BUILD)/bench/micro_bench --benchmark_min_time=0.5
 
 coverage:
 	@scripts/need-packages gcovr

@@ -1,15 +1,22 @@
 // Line records, text labels and echoes.
 #include "output/records.h"
 
+#include <charconv>
+
 #include "output/stream.h"
 
 void Sen(double x1, double y1, double x2, double y2)
 {
+    // Composed whole and written once: most of the output command stream is line records.
+    char record[4 * 400 + 8];
+    char* end = record;
     for (double v : {x1, y1, x2, y2}) {
-        put(" ");
-        putFixed(v, 12);
+        *end++ = ' ';
+        end = std::to_chars(end, record + sizeof record, v, std::chars_format::fixed, 12).ptr;
     }
-    put(" \n");
+    *end++ = ' ';
+    *end++ = '\n';
+    put(std::string_view(record, end - record));
 }
 
 void MojiOutD2(double x, double y, int end, int mode)

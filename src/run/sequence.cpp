@@ -56,7 +56,6 @@ void refuseOverLimit(unsigned int jd_xmax)
     put("he  \x97\x76\x91\x66\x90\x94\x83\x49\x81\x5B\x83\x6F\x81\x5B    MAX=");
     putUnsigned(RECORD_LIMIT);
     put("\n");
-    // The counting copy has just written far more into this file, so a full disk ends there.
     if (!closeText(fpw))
         cannotWrite(WORK_FILE);
     std::exit(1);

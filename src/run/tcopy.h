@@ -1,7 +1,7 @@
-// The line-by-line copy of one text file into another.
+// The counting copy of the exchange file into the output work file.
 #pragma once
 
-// Copies `source` into `destination` (created or emptied) and returns the lines carried,
-// stopping after the first line beyond the record limit. Ends the process with status -1
-// when either file cannot be opened, and with 1 when the destination cannot be written.
+// Returns the number of lines of `source`, counting no further than the first line beyond
+// the record limit, and leaves `destination` created and empty. Ends the process with
+// status -1 when either file cannot be opened.
 unsigned int Tcopy(const char* source, const char* destination);

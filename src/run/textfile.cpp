@@ -3,6 +3,22 @@
 
 #include <sys/stat.h>
 
+#include <cstring>
+
+namespace {
+
+// One byte without taking the stream's lock each time: the tool has one thread.
+int nextByte(std::FILE* f)
+{
+#ifdef _WIN32
+    return _getc_nolock(f);
+#else
+    return getc_unlocked(f);
+#endif
+}
+
+}  // namespace
+
 std::FILE* openText(const char* name, const char* mode)
 {
     bool reading = mode[0] == 'r';
@@ -19,9 +35,9 @@ bool readLine(std::FILE* f, std::string& line)
 {
     line.clear();
     int c;
-    while ((c = std::getc(f)) != EOF) {
+    while ((c = nextByte(f)) != EOF) {
         if (c == '\r') {
-            int next = std::getc(f);
+            int next = nextByte(f);
             if (next == '\n')
                 c = '\n';
             else if (next != EOF)
@@ -36,15 +52,14 @@ bool readLine(std::FILE* f, std::string& line)
 
 void writeText(std::FILE* f, std::string_view text)
 {
-    for (;;) {
-        std::size_t lf = text.find('\n');
-        if (lf == std::string_view::npos) {
-            std::fwrite(text.data(), 1, text.size(), f);
+    while (!text.empty()) {
+        const void* lf = std::memchr(text.data(), '\n', text.size());
+        std::size_t run = lf ? static_cast<const char*>(lf) - text.data() : text.size();
+        std::fwrite(text.data(), 1, run, f);
+        if (!lf)
             return;
-        }
-        std::fwrite(text.data(), 1, lf, f);
         std::fwrite("\r\n", 1, 2, f);
-        text.remove_prefix(lf + 1);
+        text.remove_prefix(run + 1);
     }
 }
 
