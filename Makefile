@@ -4,6 +4,7 @@ BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev
 
 FUZZ_SECONDS := 600
 
@@ -20,18 +21,21 @@ windows:
 	@cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WINBUILD) -j2
 
+# The host's stand-in runs the tool on a drawing, as the CAD program would, at debug level 1
+# so that the picture also shows the text labels the tool puts at the turned lines' ends.
 demo: build
-	@rm -rf $(BUILD)/demo && mkdir -p $(BUILD)/demo
-	@cp examples/qxc_temp.txt $(BUILD)/demo/qxc_temp.txt
-	@echo "== the exchange file the host wrote (qxc_temp.txt) =="
-	@cat -v $(BUILD)/demo/qxc_temp.txt
-	@cd $(BUILD)/demo && ../linetilt; echo "== linetilt ended with status $$? =="
-	@echo "== the command stream the host reads back (QXC_TEMP.TXT; ^M is the CR of CR LF) =="
-	@cat -v $(BUILD)/demo/QXC_TEMP.TXT
+	@mkdir -p $(BUILD)/demo
+	@echo "== examples/drawing.txt, indicated point (0, 0) =="
+	@$(BUILD)/linetilt-host examples/drawing.txt --at 0,0 -o $(BUILD)/demo/drawing-new.txt \
+	    --svg $(BUILD)/demo/preview.svg -- /t1
+	@echo "== the new drawing ($(BUILD)/demo/drawing-new.txt) =="
+	@tr -d '\r' < $(BUILD)/demo/drawing-new.txt
+	@echo "== the picture: $(BUILD)/demo/preview.svg =="
 
 # Unit tests natively; the black-box suite against both builds, the Windows one under Wine;
 # then every native test again under the sanitizers, and the fuzzer for half a minute.
 test: windows
+	@scripts/need-packages $(TEST_PACKAGES)
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_WINDOWS_EXE=$(abspath $(WINBUILD))/linetilt.exe >/dev/null
 	@cmake --build $(BUILD) -j2
 	@cd $(BUILD) && ctest --output-on-failure

@@ -1,0 +1,84 @@
+// Reading a drawing file and writing it back with the turned lines in place.
+#include "drawing.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+std::string attributeKind(const std::string& record)
+{
+    if (record.compare(0, 3, "cn0") == 0)
+        return "cn0";
+    for (const char* kind : {"lc", "lt", "ly", "lg", "pn", "cn"})
+        if (record.compare(0, 2, kind) == 0)
+            return kind;
+    return "";
+}
+
+int colourOf(const Attributes& attributes)
+{
+    auto lc = attributes.find("lc");
+    return lc == attributes.end() ? 1 : std::atoi(lc->second.c_str() + 2);
+}
+
+bool parseSegment(const std::string& record, Segment& segment)
+{
+    if (record.empty() || record[0] != ' ')
+        return false;
+    std::istringstream numbers(record);
+    return static_cast<bool>(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y);
+}
+
+bool readDrawing(const std::string& path, const std::set<int>& selection, Drawing& drawing, std::string& error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        error = "cannot read " + path;
+        return false;
+    }
+    Attributes inForce;
+    std::string text;
+    for (int number = 1; std::getline(in, text); ++number) {
+        if (!text.empty() && text.back() == '\r') {
+            text.pop_back();
+            drawing.crlf = true;
+        }
+        DrawingLine line;
+        line.number = number;
+        line.text = text;
+        std::string kind = attributeKind(text);
+        if (!kind.empty()) {
+            inForce[kind] = text;
+            if (kind == "cn0")
+                inForce.erase("cn");
+            else if (kind == "cn")
+                inForce.erase("cn0");
+        } else if (parseSegment(text, line.segment)) {
+            line.isLine = true;
+            line.selected = selection.empty() || selection.count(number) > 0;
+        } else if (!text.empty() && text[0] != '#') {
+            error = path + ":" + std::to_string(number) + ": not a record of a drawing: " + text;
+            return false;
+        }
+        line.attributes = inForce;
+        drawing.lines.push_back(line);
+    }
+    return true;
+}
+
+std::string newDrawing(const Drawing& drawing, const std::map<int, std::vector<std::string>>& replacements)
+{
+    const char* end = drawing.crlf ? "\r\n" : "\n";
+    std::string out;
+    for (const auto& line : drawing.lines) {
+        auto turned = replacements.find(line.number);
+        if (!line.selected || turned == replacements.end()) {
+            if (!line.selected)
+                out += line.text + end;
+            continue;  // a selected line the tool returned nothing for is gone, as in the host
+        }
+        for (const auto& record : turned->second)
+            out += record + end;
+    }
+    return out;
+}

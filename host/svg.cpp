@@ -1,0 +1,120 @@
+// Draws a run as SVG. Coordinates are written with y negated, so that y points up and
+// text still reads upright.
+#include "svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <sstream>
+
+namespace {
+
+double distance(Point p, Point q)
+{
+    return std::hypot(p.x - q.x, p.y - q.y);
+}
+
+Point middle(const Segment& s)
+{
+    return {(s.a.x + s.b.x) / 2, (s.a.y + s.b.y) / 2};
+}
+
+std::string escaped(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '<')
+            out += "&lt;";
+        else if (c == '>')
+            out += "&gt;";
+        else if (c == '&')
+            out += "&amp;";
+        else if (static_cast<unsigned char>(c) >= 0x20)
+            out += c;
+    }
+    return out;
+}
+
+}  // namespace
+
+Turn turnOf(const Segment& before, const Segment& after, int colour)
+{
+    Segment ordered = before;
+    if (ordered.a.x > ordered.b.x)  // the tool orders the ends by x first
+        std::swap(ordered.a, ordered.b);
+    double d1 = distance(ordered.a, after.a), d2 = distance(ordered.b, after.b);
+    double dm = distance(middle(ordered), middle(after));
+    int mode = d1 <= d2 && d1 <= dm ? 1 : d2 <= dm ? 3 : 2;
+    Point pivot = mode == 1 ? ordered.a : mode == 3 ? ordered.b : middle(ordered);
+    return {before, after, pivot, mode, colour};
+}
+
+std::string colourName(int colour)
+{
+    static const char* palette[] = {"#000000", "#000000", "#d62728", "#2ca02c", "#1f77b4",
+                                    "#e6a800", "#c400c4", "#17becf", "#7f7f7f", "#8c564b"};
+    return palette[colour >= 0 && colour < 10 ? colour : 1];
+}
+
+std::string svg(const Picture& picture)
+{
+    double minX = picture.at.x, maxX = picture.at.x, minY = picture.at.y, maxY = picture.at.y;
+    auto include = [&](Point p) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y))
+            return;
+        minX = std::min(minX, p.x), maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y), maxY = std::max(maxY, p.y);
+    };
+    for (const auto& s : picture.before)
+        include(s.a), include(s.b);
+    for (const auto& [s, colour] : picture.after)
+        include(s.a), include(s.b);
+    for (const auto& label : picture.labels)
+        include(label.at);
+    // The view is 800 units wide, one unit a pixel at the picture's own size, so that stroke
+    // widths and text sizes mean the same in renderers that scale strokes and those that don't.
+    double size = std::max({maxX - minX, maxY - minY, 1e-9});
+    double margin = size * 0.08;
+    double k = 800 / (maxX - minX + 2 * margin);
+    double height = (maxY - minY + 2 * margin) * k + 50;  // and room for the legend
+    auto X = [&](double x) { return (x - minX + margin) * k; };
+    auto Y = [&](double y) { return (maxY + margin - y) * k; };
+
+    std::ostringstream out;
+    out.precision(10);
+    out << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"800\" height=\"" << std::lround(height)
+        << "\" viewBox=\"0 0 800 " << std::lround(height) << "\">\n"
+        << "<rect width=\"800\" height=\"" << std::lround(height) << "\" fill=\"#ffffff\"/>\n";
+    auto line = [&](const Segment& s, const std::string& colour, double width, const char* cls) {
+        out << "<line class=\"" << cls << "\" x1=\"" << X(s.a.x) << "\" y1=\"" << Y(s.a.y) << "\" x2=\""
+            << X(s.b.x) << "\" y2=\"" << Y(s.b.y) << "\" stroke=\"" << colour << "\" stroke-width=\"" << width
+            << "\" vector-effect=\"non-scaling-stroke\"/>\n";
+    };
+    out << "<g id=\"before\">\n";
+    for (const auto& s : picture.before)
+        line(s, "#bbbbbb", 1, "before");
+    out << "</g>\n<g id=\"after\">\n";
+    for (const auto& [s, colour] : picture.after)
+        line(s, colourName(colour), 2.5, "after");
+    out << "</g>\n<g id=\"pivots\">\n";
+    for (const auto& turn : picture.turns)
+        out << "<rect x=\"" << X(turn.pivot.x) - 3 << "\" y=\"" << Y(turn.pivot.y) - 3
+            << "\" width=\"6\" height=\"6\" fill=\"#000000\"/>\n";
+    out << "</g>\n<circle id=\"indicated\" cx=\"" << X(picture.at.x) << "\" cy=\"" << Y(picture.at.y)
+        << "\" r=\"7\" fill=\"none\" stroke=\"#d62728\" stroke-width=\"2\" vector-effect=\"non-scaling-stroke\"/>\n";
+    out << "<g id=\"labels\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444444\">\n";
+    for (const auto& label : picture.labels)
+        out << "<text x=\"" << X(label.at.x) + 4 << "\" y=\"" << Y(label.at.y) - 4 << "\">" << escaped(label.text)
+            << "</text>\n";
+    int modes[4] = {};
+    for (const auto& turn : picture.turns)
+        ++modes[turn.mode];
+    out << "</g>\n<g id=\"legend\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#000000\">\n"
+        << "<text x=\"10\" y=\"" << height - 30 << "\">angle " << picture.angle << "\u00b0; " << picture.turns.size()
+        << " lines turned: " << modes[1] << " about the first end, " << modes[2] << " about the midpoint, " << modes[3]
+        << " about the second end</text>\n"
+        << "<text x=\"10\" y=\"" << height - 12
+        << "\">grey: before; coloured: after, by colour attribute; \u25a0 pivot; red circle: indicated point</text>\n"
+        << "</g>\n</svg>\n";
+    return out.str();
+}
