@@ -13,7 +13,8 @@
 
 void readSwitches(char** argv)
 {
-    for (char** arg = argv + 1; *arg; ++arg)
+    // A program can be started with no arguments at all, not even its name.
+    for (char** arg = argv[0] ? argv + 1 : argv; *arg; ++arg)
         if ((*arg)[0] == '-' || (*arg)[0] == '/')
             opt(*arg);
     if (isTest == 2)
