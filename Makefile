@@ -71,8 +71,8 @@ coverage:
 	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DLINETILT_COVERAGE=ON >/dev/null
 	@cmake --build build-cov -j2
 	@find build-cov -name '*.gcda' -delete
-	@# Runs under a file size limit cannot write their counters and so fail here; the
-	@# tests themselves are judged by `make test`.
+	@# Runs under a file size limit cannot write their counters (and fail here on the
+	@# message that says so); the tests themselves are judged by `make test`.
 	@cd build-cov && ctest >/dev/null || true
 	@gcovr -r . --filter src/ --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors build-cov
 	@gcovr -r . --filter src/ --branches --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors --print-summary build-cov | tail -2

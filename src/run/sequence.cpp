@@ -92,7 +92,7 @@ void closeRunFiles()
 {
     std::fclose(fp);
     if (!closeText(fpw))
-        cannotWrite(WORK_FILE);
+        cannotWrite(WORK_FILE);  // a full disk; see cannotWrite
 }
 
 void copyBack()
