@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cmath>
 
 #include "exchange/numbers.h"
 
@@ -58,16 +57,4 @@ TEST(Numbers, HexHoldsThe32BitPattern)
         EXPECT_TRUE(scanHex(p, i)) << c.text;
         EXPECT_EQ(c.value, i) << c.text;
     }
-}
-
-TEST(Numbers, DoublesTakeWhatStrtodTakes)
-{
-    const char* p = "inf nan 1e999 0x1p4";
-    double v[4] = {};
-    for (double& d : v)
-        EXPECT_TRUE(scanDouble(p, d));
-    EXPECT_TRUE(std::isinf(v[0]));
-    EXPECT_TRUE(std::isnan(v[1]));
-    EXPECT_TRUE(std::isinf(v[2]));
-    EXPECT_EQ(16.0, v[3]);
 }

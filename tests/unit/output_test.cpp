@@ -1,24 +1,11 @@
 // The bytes of the writers, and the line-end translation of reading and writing.
 #include <gtest/gtest.h>
 
-#include <cmath>
 
 #include "capture.h"
 #include "output/records.h"
 #include "output/stream.h"
 #include "run/textfile.h"
-
-TEST(Writers, LineRecordAndTextLabelTexts)
-{
-    OutputCapture out;
-    Sen(0, 0, 98.480775301221, 17.364817766693);
-    Sen(0.75961234939, -8.682408883347, 99.24038765061, 8.682408883347);
-    MojiOutD2(98.480775301221, 17.364817766693, 2, 1);
-    EXPECT_EQ(" 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n"
-              " 0.759612349390 -8.682408883347 99.240387650610 8.682408883347 \r\n"
-              "ch 98.480775 17.364818 3 0 \"2,1\r\n",
-              out.text());
-}
 
 TEST(Writers, FixedPointIsExactlyRounded)
 {
@@ -68,19 +55,4 @@ TEST(TextFiles, ReadsCrLfAsLfAndKeepsOtherBytes)
     std::fclose(f);
     std::vector<std::string> want = {"a\n", "b\n", "\r\n", std::string("c\rd\x1a\0e\r", 7)};
     EXPECT_EQ(want, got);
-}
-
-TEST(TextFiles, LinesOfAnyLengthComeWhole)
-{
-    std::FILE* f = std::tmpfile();
-    std::string longLine(100000, 'x');
-    std::fputs((longLine + "\r\nshort").c_str(), f);
-    std::rewind(f);
-    std::string line;
-    ASSERT_TRUE(readLine(f, line));
-    EXPECT_EQ(longLine + "\n", line);
-    ASSERT_TRUE(readLine(f, line));
-    EXPECT_EQ("short", line);
-    EXPECT_FALSE(readLine(f, line));
-    std::fclose(f);
 }
