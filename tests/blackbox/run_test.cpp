@@ -56,14 +56,14 @@ TEST(RecordLimit, OneMoreIsRefusedAndTheExchangeFileKept)
 // reports the failed write, and the exchange file is never left half written.
 TEST(Faults, AFullDiskNeverLeavesAPartialExchangeFile)
 {
-    const std::string input = "hq\r\nhp1ln 1 1\r\n" + repeat("#comment\r\nlc2\r\n 0 0 100 0\r\ncn0 1 2 3 4\r\n", 40);
+    const std::string input = readFile(CORPUS_DIR "/mixed.txt");  // a few hundred records of every kind
     Scratch reference;
     writeFile(reference / "qxc_temp.txt", input);
     ASSERT_EQ(0, runTool(reference.path, {}).status);
     const std::string output = readFile(reference / "QXC_TEMP.TXT");
 
     std::vector<long> sizes = {static_cast<long>(output.size()) - 1, static_cast<long>(output.size())};
-    for (long size = 0; size < static_cast<long>(output.size()) + 100; size += 37)
+    for (long size = 0; size < static_cast<long>(output.size()) + 100; size += 71)
         sizes.push_back(size);
     for (long size : sizes) {
         Scratch dir;
