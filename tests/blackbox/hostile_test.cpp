@@ -111,6 +111,5 @@ TEST(Faults, KilledAtAnyMomentLosesNothing)
         EXPECT_EQ(1, hostRecords + done) << "killed after " << runMicros * step / 50 << " us";
     }
     EXPECT_GT(killed, 0);
-    EXPECT_GT(completed, 0);
     std::printf("[ killed %d runs, %d completed; a whole run takes %ld us ]\n", killed, completed, runMicros);
 }
