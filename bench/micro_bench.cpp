@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "../bench/exchange_files.h"
+#include "exchange_files.h"
 #include "exchange/reader.h"
 #include "output/records.h"
 #include "run/state.h"

@@ -114,6 +114,15 @@ int main(int argc, char** argv)
         return 1;
     }
 
+    for (int number : o.selection) {
+        bool isLine = number >= 1 && number <= static_cast<int>(drawing.lines.size()) && drawing.lines[number - 1].isLine;
+        if (!isLine) {
+            std::fprintf(stderr, "linetilt-host: --select %d: line %d of %s is not a line record\n", number, number,
+                         o.drawing.c_str());
+            return 2;
+        }
+    }
+
     ToolRun run = runTool(o.tool, o.switches, exchangeFile(drawing, o.at), o.timeout);
     Commands commands;
     bool understood = run.haveStream && readCommands(run.stream, commands);
