@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -127,11 +126,11 @@ int main(int argc, char** argv)
     Commands commands;
     bool understood = run.haveStream && readCommands(run.stream, commands);
     if (run.status != 0 || !understood) {
-        std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n",
-                     run.status == -1                            ? "stopped after the time limit"
-                     : run.status != 0                           ? ("status " + std::to_string(run.status)).c_str()
-                     : !run.haveStream                           ? "it left no command stream"
-                                                                 : "its command stream does not begin with hd");
+        std::string why = run.status == -1  ? "stopped after the time limit"
+                          : run.status != 0 ? "status " + std::to_string(run.status)
+                          : !run.haveStream ? "it left no command stream"
+                                            : "its command stream does not begin with hd";
+        std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n", why.c_str());
         if (!commands.error.empty())
             std::fprintf(stderr, "linetilt-host: the tool says: %s\n", commands.error.c_str());
         if (!run.err.empty())
@@ -171,9 +170,7 @@ int main(int argc, char** argv)
     if (!o.picture.empty() && !writeFile(o.picture, svg(picture)))
         return 1;
 
-    int modes[4] = {};
-    for (const auto& turn : picture.turns)
-        ++modes[turn.mode];
+    std::array<int, 4> modes = pivotCounts(picture.turns);
     std::printf("%d lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", selected,
                 picture.turns.size(), picture.angle, dropped);
     std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);

@@ -28,6 +28,24 @@ std::string slurp(const fs::path& path)
     return bytes.str();
 }
 
+// Shift_JIS bytes as UTF-8, through iconv; the bytes themselves when they cannot be decoded.
+std::string fromShiftJis(const std::string& bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "SHIFT_JIS");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return bytes;
+    std::string in = bytes, out(bytes.size() * 4 + 4, '\0');
+    char* inp = in.data();
+    char* outp = out.data();
+    std::size_t inLeft = in.size(), outLeft = out.size();
+    std::size_t done = iconv(cd, &inp, &inLeft, &outp, &outLeft);
+    iconv_close(cd);
+    if (done == static_cast<std::size_t>(-1))
+        return bytes;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
 }  // namespace
 
 std::string exchangeFile(const Drawing& drawing, Point at)
@@ -100,23 +118,6 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& switche
     }
     fs::remove_all(scratch);
     return run;
-}
-
-std::string fromShiftJis(const std::string& bytes)
-{
-    iconv_t cd = iconv_open("UTF-8", "SHIFT_JIS");
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return bytes;
-    std::string in = bytes, out(bytes.size() * 4 + 4, '\0');
-    char* inp = in.data();
-    char* outp = out.data();
-    std::size_t inLeft = in.size(), outLeft = out.size();
-    std::size_t done = iconv(cd, &inp, &inLeft, &outp, &outLeft);
-    iconv_close(cd);
-    if (done == static_cast<std::size_t>(-1))
-        return bytes;
-    out.resize(out.size() - outLeft);
-    return out;
 }
 
 bool readCommands(const std::string& stream, Commands& commands)

@@ -40,6 +40,3 @@ struct Commands {
 
 // Interprets every record of the command stream; false when it does not begin with "hd".
 bool readCommands(const std::string& stream, Commands& commands);
-
-// Shift_JIS bytes as UTF-8, through iconv; the bytes themselves when they cannot be decoded.
-std::string fromShiftJis(const std::string& bytes);

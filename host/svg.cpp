@@ -34,6 +34,14 @@ std::string escaped(const std::string& text)
     return out;
 }
 
+// The stroke colour of a CAD colour number.
+std::string colourName(int colour)
+{
+    static const char* palette[] = {"#000000", "#000000", "#d62728", "#2ca02c", "#1f77b4",
+                                    "#e6a800", "#c400c4", "#17becf", "#7f7f7f", "#8c564b"};
+    return palette[colour >= 0 && colour < 10 ? colour : 1];
+}
+
 }  // namespace
 
 Turn turnOf(const Segment& before, const Segment& after, int colour)
@@ -48,11 +56,12 @@ Turn turnOf(const Segment& before, const Segment& after, int colour)
     return {before, after, pivot, mode, colour};
 }
 
-std::string colourName(int colour)
+std::array<int, 4> pivotCounts(const std::vector<Turn>& turns)
 {
-    static const char* palette[] = {"#000000", "#000000", "#d62728", "#2ca02c", "#1f77b4",
-                                    "#e6a800", "#c400c4", "#17becf", "#7f7f7f", "#8c564b"};
-    return palette[colour >= 0 && colour < 10 ? colour : 1];
+    std::array<int, 4> counts = {};
+    for (const auto& turn : turns)
+        ++counts[turn.mode];
+    return counts;
 }
 
 std::string svg(const Picture& picture)
@@ -106,9 +115,7 @@ std::string svg(const Picture& picture)
     for (const auto& label : picture.labels)
         out << "<text x=\"" << X(label.at.x) + 4 << "\" y=\"" << Y(label.at.y) - 4 << "\">" << escaped(label.text)
             << "</text>\n";
-    int modes[4] = {};
-    for (const auto& turn : picture.turns)
-        ++modes[turn.mode];
+    std::array<int, 4> modes = pivotCounts(picture.turns);
     out << "</g>\n<g id=\"legend\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#000000\">\n"
         << "<text x=\"10\" y=\"" << height - 30 << "\">angle " << picture.angle << "\u00b0; " << picture.turns.size()
         << " lines turned: " << modes[1] << " about the first end, " << modes[2] << " about the midpoint, " << modes[3]

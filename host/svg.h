@@ -1,6 +1,7 @@
 // The picture of a run: the drawing before and after, the indicated point and the pivots.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,8 @@ struct Picture {
     double angle;
 };
 
+// How many turns went about each pivot: index 1 first end, 2 midpoint, 3 second end.
+std::array<int, 4> pivotCounts(const std::vector<Turn>& turns);
+
 // An SVG document, y pointing up as in CAD, its view fitting everything with a margin.
 std::string svg(const Picture& picture);
-// The stroke colour of a CAD colour number.
-std::string colourName(int colour);
