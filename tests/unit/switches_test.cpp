@@ -1,7 +1,6 @@
-// The switch parser: each letter's range, comparisons and empty-value rules.
+// The switch parser: the tilt angle, the debug level, refused letters and the switch trace.
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cmath>
 #include <tuple>
 
@@ -74,47 +73,6 @@ TEST_F(Switches, DebugLevelIsTheFirstDigitFrom1To6)
         given({"/t2", s});
         EXPECT_EQ(0, isTest) << s;
     }
-}
-
-TEST_F(Switches, RangesCountBothBoundsAndNeedAChange)
-{
-    given({"/b0", "/b7", "/d501", "/c-1", "/n2", "/o6", "/g11", "/h-1"});
-    EXPECT_TRUE(saved == settings());
-    given({"/b1", "/d500", "/c0", "/n1", "/o5", "/g10", "/h0", "/a0.5"});
-    EXPECT_EQ(std::make_tuple(1, 500, 0, 1, 5, 10, 0, 0.5), std::make_tuple(iBOKE, iDivN, iGRAY, isNUM, iOFFSET, iPEN1, iPEN2, Amp));
-    given({"/a0.49", "/b", "/cx"});
-    EXPECT_EQ(0.5, Amp);
-    EXPECT_EQ(1, iBOKE);
-    EXPECT_EQ(0, iGRAY);  // a value text that is no number reads as 0
-}
-
-TEST_F(Switches, LettersThatAlwaysSet)
-{
-    given({"/e123"});
-    EXPECT_EQ(std::make_pair(12, 3), std::make_pair(exiro, exsyu));
-    given({"/e-7"});
-    EXPECT_EQ(std::make_pair(0, -7), std::make_pair(exiro, exsyu));
-    given({"/e"});
-    EXPECT_EQ(std::make_pair(0, 0), std::make_pair(exiro, exsyu));
-    given({"/m9"});
-    EXPECT_EQ(9, iMode);
-    given({"/m-4"});
-    EXPECT_EQ(1, iMode);
-    given({"/m9", "/m"});
-    EXPECT_EQ(1, iMode);
-    given({"/w100"});
-    EXPECT_EQ(30, iMOJI_w);
-    given({"/w-5"});
-    EXPECT_EQ(-5, iMOJI_w);
-    given({"/sanything"});
-    EXPECT_EQ(1, isSunpo);
-}
-
-TEST_F(Switches, HugeValuesAreClamped)
-{
-    given({"/w-99999999999999999999", "/e99999999999999999999"});
-    EXPECT_EQ(INT_MIN, iMOJI_w);
-    EXPECT_EQ(std::make_pair(INT_MAX / 10, INT_MAX % 10), std::make_pair(exiro, exsyu));
 }
 
 TEST_F(Switches, TraceAboveLevel2ShowsTheValueText)
