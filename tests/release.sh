@@ -8,7 +8,7 @@ version=$(sed -n 's/^project(linetilt VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
 scratch=$(mktemp -d) && trap 'rm -rf "$scratch"' EXIT
 fail() { echo "release check failed: $*" >&2; exit 1; }
 
-cmake --install "$build" --prefix "$scratch/usr" >/dev/null
+make install BUILD="$build" PREFIX="$scratch/usr" >/dev/null
 cp examples/qxc_temp.txt "$scratch/" && (cd "$scratch" && usr/bin/linetilt) && head -c2 "$scratch/QXC_TEMP.TXT" |
     grep -q hd || fail "the installed linetilt"
 [ "$("$scratch/usr/bin/linetilt-host" --version)" = "linetilt-host $version" ] || fail "linetilt-host --version"
@@ -31,17 +31,16 @@ for exe in sys.argv[3:]:
     assert pe.FILE_HEADER.TimeDateStamp == 0, exe + ": a link time in the header"
 EOF
 
+exes=$(cd "$winbuild" && ls *.exe) zip=linetilt-$version-win64.zip tgz=linetilt-$version-linux-x86_64.tar.gz
 cd dist && sha256sum --quiet -c SHA256SUMS || fail "SHA256SUMS"
-unzip -Z1 linetilt-$version-win64.zip | LC_ALL=C sort -c && tar tzf linetilt-$version-linux-x86_64.tar.gz |
-    LC_ALL=C sort -c || fail "package members out of name order"
-{ unzip -Z1 linetilt-$version-win64.zip; tar tzf linetilt-$version-linux-x86_64.tar.gz; } >"$scratch/members"
-for member in $(cd "../$winbuild" && ls *.exe) README.md LICENSE linetilt.txt MinGW-w64-notices.txt bin/linetilt bin/linetilt-host \
+unzip -Z1 $zip | LC_ALL=C sort -c && tar tzf $tgz | LC_ALL=C sort -c || fail "package members out of name order"
+members=$(unzip -Z1 $zip; tar tzf $tgz)
+for member in $exes README.md LICENSE linetilt.txt MinGW-w64-notices.txt bin/linetilt bin/linetilt-host \
     share/man/man1/linetilt.1; do
-    grep -q "/$member\$" "$scratch/members" || fail "no $member in the packages"
+    echo "$members" | grep -q "/$member\$" || fail "no $member in the packages"
 done
+! { unzip -p $zip; tar xzOf $tgz; } | grep -a -q -F "$OLDPWD" || fail "a build path in the packages"
 cd ..
-! { unzip -p "dist/linetilt-$version-win64.zip"; tar xzOf "dist/linetilt-$version-linux-x86_64.tar.gz"; } |
-    grep -a -q -F "$PWD" || fail "a build path in the packages"
 
 rm -rf "$second" && mkdir -p "$second"
 git ls-files -z -co --exclude-standard | tar --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -C "$second" -xf -
