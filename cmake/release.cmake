@@ -63,12 +63,9 @@ if(WIN32)
 endif()
 
 # Packages: the Windows folder as a zip, the Linux install tree as a tar.gz.
-set(epoch "$ENV{SOURCE_DATE_EPOCH}")
-if(epoch STREQUAL "")
-  execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
-                  OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
-endif()
-set(CPACK_LINETILT_EPOCH "${epoch}")
+# The date of the package members when SOURCE_DATE_EPOCH is not set (cmake/package-date.cmake).
+execute_process(COMMAND git log -1 --format=%ct WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
+                OUTPUT_VARIABLE CPACK_LINETILT_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
 if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
