@@ -3,12 +3,14 @@ MAKEFLAGS += --no-print-directory
 BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
-WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
-TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile
+DIST_PACKAGES := zip
+PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows demo test sanitize fuzz coverage bench dist clean
+.PHONY: all build windows demo test sanitize fuzz coverage bench install dist release-check clean
 
 all: build
 
@@ -39,6 +41,7 @@ test: windows
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_WINDOWS_EXE=$(abspath $(WINBUILD))/linetilt.exe >/dev/null
 	@cmake --build $(BUILD) -j2
 	@cd $(BUILD) && ctest --output-on-failure
+	@$(MAKE) release-check
 	@$(MAKE) sanitize
 	@$(MAKE) fuzz FUZZ_SECONDS=30
 
@@ -77,13 +80,24 @@ coverage:
 	@gcovr -r . --filter src/ --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors build-cov
 	@gcovr -r . --filter src/ --branches --exclude-unreachable-branches --exclude-throw-branches --gcov-ignore-parse-errors --print-summary build-cov | tail -2
 
+# `make install PREFIX=DIR`: the programs into DIR/bin, the manual pages into DIR/share/man/man1.
+install: build
+	@cmake --install $(BUILD) --prefix $(PREFIX)
+
+# The packages, made by CPack from the install rules, and their checksums.
 dist: windows
-	@rm -rf dist/stage && mkdir -p dist/stage/linetilt-$(VERSION)
-	@cp $(WINBUILD)/linetilt.exe README.md docs/linetilt.1 dist/stage/linetilt-$(VERSION)/
-	@rm -f dist/linetilt-$(VERSION)-win64.zip
-	@cd dist/stage && cmake -E tar cf ../linetilt-$(VERSION)-win64.zip --format=zip linetilt-$(VERSION)
-	@rm -rf dist/stage
-	@echo "dist/linetilt-$(VERSION)-win64.zip"
+	@scripts/need-packages $(DIST_PACKAGES)
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j2 --target linetilt linetilt-host
+	@rm -rf dist && mkdir dist
+	@for tree in $(WINBUILD) $(BUILD); do \
+	    (cd $$tree && cpack >/dev/null) && cp $$tree/package/linetilt-$(VERSION)-* dist/ || exit 1; done
+	@cd dist && sha256sum linetilt-$(VERSION)-* > SHA256SUMS && cat SHA256SUMS
+
+# The install tree, the version in every program, the packages, and the same packages from a
+# second copy of the sources at another path.
+release-check: dist
+	@tests/release.sh $(BUILD) $(WINBUILD) $(abspath $(BUILD))/second-tree
 
 clean:
 	rm -rf $(BUILD) $(WINBUILD) build-asan build-fuzz build-cov dist

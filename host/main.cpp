@@ -16,7 +16,8 @@ namespace {
 
 const char* USAGE =
     "usage: linetilt-host DRAWING --at X,Y [--tool PATH] [-o NEW_DRAWING] [--svg PICTURE.svg]\n"
-    "                     [--select N,N,...] [--timeout SECONDS] [-- TOOL SWITCHES...]\n";
+    "                     [--select N,N,...] [--timeout SECONDS] [-- TOOL SWITCHES...]\n"
+    "       linetilt-host --version\n";
 
 struct Options {
     std::string drawing, tool, output, picture;
@@ -44,7 +45,10 @@ Options parse(int argc, char** argv)
                 usage(arg + " needs a value");
             return argv[++i];
         };
-        if (arg == "--") {
+        if (arg == "--version") {
+            std::printf("linetilt-host %s\n", LINETILT_VERSION);
+            std::exit(0);
+        } else if (arg == "--") {
             o.switches.assign(argv + i + 1, argv + argc);
             break;
         } else if (arg == "--at") {
