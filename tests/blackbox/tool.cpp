@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -72,10 +73,16 @@ static Outcome run(const std::string& dir, const std::vector<std::string>& wrapp
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
-        if (limits.fileSize >= 0) {
-            // A coverage build would write part of its counters under the limit and spoil
-            // the others; such a run's counters go elsewhere.
+        for (int fd = 0; fd <= 2; ++fd)
+            if (limits.closed & (1 << fd))
+                close(fd);
+        // A coverage build would write part of its counters under a file size limit and
+        // spoil the others, and nobody cannot write them; such a run's counters go elsewhere.
+        if (limits.fileSize >= 0 || limits.unprivileged)
             setenv("GCOV_PREFIX", "/tmp/linetilt-gcov-discarded", 1);
+        if (limits.unprivileged && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
+        if (limits.fileSize >= 0) {
             signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit = {static_cast<rlim_t>(limits.fileSize), static_cast<rlim_t>(limits.fileSize)};
             setrlimit(RLIMIT_FSIZE, &limit);

@@ -23,6 +23,10 @@ struct Limits {
     long fileSize = -1;
     // >= 0: the tool is killed with SIGKILL this many microseconds after it starts.
     long killAfterMicros = -1;
+    // Bit n set: the tool starts with its descriptor n (0 to 2) closed.
+    int closed = 0;
+    // The tool runs as the user nobody, who may write only where everyone may.
+    bool unprivileged = false;
 };
 
 // Runs the tool in `dir` with `args`, under `limits`.
