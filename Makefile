@@ -4,7 +4,7 @@ BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
-TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile strace
 DIST_PACKAGES := zip
 PREFIX := /usr/local
 
