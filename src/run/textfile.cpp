@@ -131,12 +131,6 @@ ReadResult readRecord(std::string* line)
     }
 }
 
-bool readLine(std::FILE* f, std::string& line)
-{
-    if (f != source)
-        startReading(f);
-    return readRecord(&line) == RECORD;
-}
 
 void writeText(std::FILE* f, std::string_view text)
 {

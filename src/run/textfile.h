@@ -33,8 +33,6 @@ void startReading(std::FILE* f);
 // never the end of the file.
 ReadResult readRecord(std::string* line);
 
-// readRecord on `f`; false at the end of the file and on any failure.
-bool readLine(std::FILE* f, std::string& line);
 
 // Writes `text`, every line feed as CR LF.
 void writeText(std::FILE* f, std::string_view text);
