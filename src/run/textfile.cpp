@@ -131,7 +131,6 @@ ReadResult readRecord(std::string* line)
     }
 }
 
-
 void writeText(std::FILE* f, std::string_view text)
 {
     while (!text.empty()) {
