@@ -59,7 +59,11 @@ TEST_P(Case, LeavesTheExpectedFilesAndConsole)
     EXPECT_EQ(std::stoi(caseFile(name, "status", "0")), run.status);
     EXPECT_EQ(caseFile(name, "stdout"), run.out);
     EXPECT_EQ(caseFile(name, "stderr"), run.err);
-    EXPECT_EQ(tree(base + "/after"), tree(dir.path));
+    std::map<std::string, std::string> want = tree(base + "/after"), found = tree(dir.path);
+    for (const auto& [file, bytes] : found)
+        EXPECT_TRUE(want.count(file)) << "an unexpected " << file;
+    for (const auto& [file, bytes] : want)
+        EXPECT_TRUE(sameBytes(bytes, found[file])) << "in " << file;
 }
 
 std::string caseLabel(const testing::TestParamInfo<std::string>& info)

@@ -14,14 +14,11 @@ namespace {
 const std::string RESTORE = "lg14\r\nly14\r\nlt20\r\nlc20\r\n";
 
 // Runs the tool on `input` and returns the exchange file it leaves, expecting success.
-std::string rewritten(const std::string& input, const std::vector<std::string>& args = {},
-                      const std::string& err = "")
+std::string rewritten(const std::string& input)
 {
     Scratch dir;
     writeFile(dir / "qxc_temp.txt", input);
-    Outcome run = runTool(dir.path, args);
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ(err, run.err);
+    EXPECT_EQ(0, runTool(dir.path, {}).status);
     return readFile(dir / "QXC_TEMP.TXT");
 }
 
@@ -34,17 +31,6 @@ std::string lineRecords(int count)
 }
 
 }  // namespace
-
-TEST(Hostile, NumbersOutOfAllProportion)
-{
-    EXPECT_EQ(" 0.000000000000 0.000000000000 inf inf \r\n" + RESTORE, rewritten("hp1ln 1 1\n 0 0 inf 0\n"));
-    EXPECT_EQ(" nan nan nan nan \r\n" + RESTORE, rewritten(" nan 0 100 0\n"));
-    std::string digits(400, '9');
-    EXPECT_EQ(" 0.000000000000 0.000000000000 inf inf \r\n" + RESTORE,
-              rewritten("hp1ln 1 1\n 0 0 " + digits + " 0\n"));
-    EXPECT_EQ("lc" + digits + "\r\nlg" + digits + "\r\nlgffffffff\r\nly14\r\nlt20\r\nlc2147483647\r\n",
-              rewritten("lc" + digits + "\nlg" + digits + "\n"));
-}
 
 // A record is taken whole up to 1 MiB, its line feed included (and a CR LF split between
 // two blocks of reading still read as LF); a longer one refuses the run before anything is
@@ -66,11 +52,6 @@ TEST(Hostile, RecordsOfUpToOneMebibyte)
     }
 }
 
-TEST(Hostile, CarriageReturnsWithoutLineFeedsAreData)
-{
-    EXPECT_EQ("#a\rb\rc\r\r\n" + RESTORE, rewritten("#a\rb\rc\r"));
-}
-
 TEST(Hostile, BinaryGarbageLeavesWellFormedLines)
 {
     std::mt19937 random(12345);
@@ -82,23 +63,6 @@ TEST(Hostile, BinaryGarbageLeavesWellFormedLines)
     EXPECT_EQ(RESTORE, out.substr(out.size() - RESTORE.size()));
     for (std::size_t lf = out.find('\n'); lf != std::string::npos; lf = out.find('\n', lf + 1))
         ASSERT_EQ('\r', out[lf - 1]) << "a line feed without its carriage return at " << lf;
-}
-
-TEST(Hostile, FiftyThousandLineRecords)
-{
-    const std::string out = rewritten(lineRecords(50000));
-    EXPECT_EQ(50000 - 2 + 1 + 4, std::count(out.begin(), out.end(), '\n'));
-    EXPECT_EQ(0u, out.find("hd\r\n 0.000000000000 0.000000000000 97.178413968719 24.750875914285 \r\n"));
-}
-
-TEST(Hostile, StrangeSwitches)
-{
-    EXPECT_EQ("hd\r\n" + RESTORE, rewritten("hq\n", {"-"}, "\n illegal Option.\n"));
-    // A Windows command line holds at most 32767 characters.
-    std::size_t size = isWindowsBuild() ? 15000 : 100 * 1024;
-    std::string huge = "/p" + std::string(size, '7');
-    EXPECT_EQ(" 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n" + RESTORE,
-              rewritten("hp1ln 1 1\n 0 0 100 0\n", {huge, "/t" + std::string(size, '9')}));
 }
 
 // A link under the output work file's name is replaced, never written through: not at

@@ -13,18 +13,7 @@ std::string repeat(const std::string& line, int times)
     return text;
 }
 
-const std::string LIMIT_RECORD("he  \x97\x76\x91\x66\x90\x94\x83\x49\x81\x5B\x83\x6F\x81\x5B    MAX=50000\r\n");
-
 }  // namespace
-
-TEST(RecordLimit, FiftyThousandRecordsAreRead)
-{
-    Scratch dir;
-    writeFile(dir / "qxc_temp.txt", repeat("#\r\n", 50000));
-    Outcome run = runTool(dir.path, {});
-    EXPECT_EQ(0, run.status);
-    EXPECT_TRUE(sameBytes(repeat("#\r\n", 50000) + "lg14\r\nly14\r\nlt20\r\nlc20\r\n", readFile(dir / "QXC_TEMP.TXT")));
-}
 
 TEST(RecordLimit, ARefusalThatCannotBeWrittenSaysSo)
 {
@@ -34,20 +23,6 @@ TEST(RecordLimit, ARefusalThatCannotBeWrittenSaysSo)
     EXPECT_EQ(1, run.status);
     EXPECT_EQ("Cannot write file: QXC_TEMP.$$$ \n", run.err);
     EXPECT_TRUE(sameBytes(repeat("#\n", 50001), readFile(dir / "QXC_TEMP.TXT")));
-}
-
-TEST(RecordLimit, OneMoreIsRefusedAndTheExchangeFileKept)
-{
-    for (const std::string& input : {repeat("#\n", 50001), repeat("#\n", 50000) + "#"}) {
-        Scratch dir;
-        writeFile(dir / "qxc_temp.txt", input);
-        Outcome run = runTool(dir.path, {});
-        EXPECT_EQ(1, run.status);
-        EXPECT_EQ("", run.out + run.err);
-        EXPECT_EQ(33u, LIMIT_RECORD.size());
-        EXPECT_EQ(LIMIT_RECORD, readFile(dir / "QXC_TEMP.$$$"));
-        EXPECT_TRUE(sameBytes(input, readFile(dir / "QXC_TEMP.TXT")));
-    }
 }
 
 // With the output work file limited to each size in turn, the run either completes or
