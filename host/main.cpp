@@ -1,80 +1,28 @@
-// linetilt-host: plays the host CAD program for linetilt, so that a drawing can be run
-// through the tool end to end and the result looked at.
+// linetilt-host: plays the host CAD program for linetilt, so that a drawing (the host's
+// record text or an ASCII DXF) can be run through the tool end to end and the result looked at.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
+#include <functional>
+#include <memory>
 
 #include "drawing.h"
-#include "stream.h"
+#include "dxf.h"
+#include "exchange.h"
+#include "files.h"
+#include "options.h"
+#include "runner.h"
 #include "svg.h"
 
 namespace {
 
-const char* USAGE =
-    "usage: linetilt-host DRAWING --at X,Y [--tool PATH] [-o NEW_DRAWING] [--svg PICTURE.svg]\n"
-    "                     [--select N,N,...] [--timeout SECONDS] [-- TOOL SWITCHES...]\n";
+// Exit statuses; the manual page lists them.
+enum Status { OK = 0, TOOL_FAILED = 1, USAGE = 2, DRAWING_REFUSED = 3, NOT_WRITTEN = 4 };
 
-struct Options {
-    std::string drawing, tool, output, picture;
-    Point at{0, 0};
-    bool haveAt = false;
-    std::set<int> selection;
-    int timeout = 30;
-    std::vector<std::string> switches;
-};
-
-[[noreturn]] void usage(const std::string& problem)
+[[noreturn]] void fail(int status, const std::string& message)
 {
-    std::fprintf(stderr, "linetilt-host: %s\n%s", problem.c_str(), USAGE);
-    std::exit(2);
-}
-
-Options parse(int argc, char** argv)
-{
-    Options o;
-    o.tool = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "linetilt").string();
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                usage(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--") {
-            o.switches.assign(argv + i + 1, argv + argc);
-            break;
-        } else if (arg == "--at") {
-            std::string v = value();
-            char comma;
-            std::istringstream xy(v);
-            if (!(xy >> o.at.x >> comma >> o.at.y) || comma != ',')
-                usage("--at takes X,Y");
-            o.haveAt = true;
-        } else if (arg == "--tool") {
-            o.tool = value();
-        } else if (arg == "-o") {
-            o.output = value();
-        } else if (arg == "--svg") {
-            o.picture = value();
-        } else if (arg == "--timeout") {
-            o.timeout = std::atoi(value().c_str());
-        } else if (arg == "--select") {
-            std::istringstream numbers(value());
-            for (std::string n; std::getline(numbers, n, ',');)
-                o.selection.insert(std::atoi(n.c_str()));
-        } else if (o.drawing.empty() && arg[0] != '-') {
-            o.drawing = arg;
-        } else {
-            usage("unknown argument " + arg);
-        }
-    }
-    if (o.drawing.empty() || !o.haveAt)
-        usage("DRAWING and --at are required");
-    return o;
+    std::fprintf(stderr, "linetilt-host: %s\n", message.c_str());
+    std::exit(status);
 }
 
 // The tilt angle the switches ask for, read as the tool reads its p switch.
@@ -91,94 +39,222 @@ double angleOf(const std::vector<std::string>& switches)
     return angle;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes)
+// What one line became.
+struct Outcome {
+    bool turned = false;
+    Segment after{};
+    std::string record;              // the returned line record
+    std::vector<std::string> texts;  // its four numbers as the tool wrote them
+};
+
+// The lines to turn, and how to write the drawing back once they are turned.
+struct Plan {
+    std::vector<Job> jobs;
+    std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
+    std::vector<long> drawnJob;                          // the job id of each drawn line, 0 for none
+    int notDrawn = 0;
+    std::function<std::string(const std::map<long, Outcome>&)> write;
+    bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
+};
+
+Plan recordPlan(const Options& o, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    out.close();
-    if (!out)
-        std::fprintf(stderr, "linetilt-host: cannot write %s\n", path.c_str());
-    return static_cast<bool>(out);
+    if (!o.layers.empty() || !o.handles.empty())
+        fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
+    auto drawing = std::make_shared<Drawing>();
+    std::string problem;
+    if (!readDrawing(bytes, o.drawing, o.selection, *drawing, problem))
+        fail(DRAWING_REFUSED, problem);
+    for (long number : o.selection) {
+        bool isLine = number <= static_cast<long>(drawing->lines.size()) && drawing->lines[number - 1].isLine;
+        if (!isLine)
+            fail(USAGE, "--select " + std::to_string(number) + ": line " + std::to_string(number) + " of " +
+                            o.drawing + " is not a line record");
+    }
+    Plan plan;
+    for (const auto& line : drawing->lines) {
+        if (!line.isLine)
+            continue;
+        if (line.selected) {
+            std::vector<std::string> attributes;
+            for (const auto& [kind, record] : line.attributes)
+                attributes.push_back(record);
+            plan.jobs.push_back({line.number, attributes, line.text, line.segment});
+        }
+        plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
+        plan.drawnJob.push_back(line.selected ? line.number : 0);
+    }
+    plan.write = [drawing](const std::map<long, Outcome>& outcomes) {
+        std::map<long, std::vector<std::string>> replacements;
+        for (const auto& [id, outcome] : outcomes)
+            if (outcome.turned)
+                replacements[id] = {outcome.record};
+        return newDrawing(*drawing, replacements);
+    };
+    return plan;
+}
+
+Plan dxfPlan(const Options& o, std::string bytes)
+{
+    if (!o.selection.empty())
+        fail(USAGE, "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
+    auto drawing = std::make_shared<DxfDrawing>();
+    std::string problem;
+    if (!readDxf(std::move(bytes), *drawing, problem))
+        fail(DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
+    std::set<std::string> layers, handles;
+    for (const auto& layer : o.layers)
+        layers.insert(foldedName(layer));
+    for (auto handle : o.handles)
+        handles.insert(foldedName(handle));
+    auto where = [&](const DxfLine& line) {
+        return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
+               (line.handle.empty() ? "" : " " + line.handle);
+    };
+    Plan plan;
+    plan.dropsVanish = false;
+    plan.notDrawn = drawing->otherEntities;
+    std::set<std::string> named;
+    for (const auto& line : drawing->lines) {
+        bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
+        bool selected = selectable && (handles.empty() || handles.count(foldedName(line.handle)));
+        if (selected && !line.problem.empty())
+            fail(DRAWING_REFUSED, where(line) + ": " + line.problem + "; nothing is written");
+        if (selected && !handles.empty())
+            named.insert(foldedName(line.handle));
+        if (!line.modelSpace || !line.problem.empty()) {
+            ++plan.notDrawn;
+            continue;
+        }
+        if (selected)
+            plan.jobs.push_back({line.line, {}, lineRecord(line.segment), line.segment});
+        int colour = line.colour;
+        if (colour == 256) {
+            auto layer = drawing->layers.find(foldedName(line.layer));
+            colour = layer == drawing->layers.end() ? 7 : layer->second;
+        }
+        plan.drawn.push_back({line.segment, dxfColour(colour == 0 ? 7 : colour)});
+        plan.drawnJob.push_back(selected ? line.line : 0);
+    }
+    for (const auto& handle : o.handles)
+        if (!named.count(foldedName(handle)))
+            fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
+                            (layers.empty() ? "" : " on the layers named") + "; nothing is written");
+    plan.write = [drawing](const std::map<long, Outcome>& outcomes) {
+        std::map<long, std::array<std::string, 4>> values;
+        for (const auto& [id, outcome] : outcomes)
+            if (outcome.turned)
+                values[id] = {outcome.texts[0], outcome.texts[1], outcome.texts[2], outcome.texts[3]};
+        return writeBack(*drawing, values);
+    };
+    return plan;
+}
+
+// Runs the tool over every exchange file and gathers the commands; any failure ends the run.
+Commands runAll(const Options& o, const std::vector<std::string>& files)
+{
+    Commands all;
+    for (const auto& file : files) {
+        ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
+        if (!run.failure.empty())
+            fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
+        Commands commands;
+        bool understood = run.haveStream && readCommands(run.stream, commands);
+        if (run.timedOut || run.status != 0 || !understood) {
+            std::string why = run.timedOut          ? "stopped after the time limit"
+                              : run.status != 0     ? "status " + std::to_string(run.status)
+                              : !run.haveStream     ? "it left no command stream"
+                                                    : "its command stream does not begin with hd";
+            std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n", why.c_str());
+            if (!commands.error.empty())
+                std::fprintf(stderr, "linetilt-host: the tool says: %s\n", commands.error.c_str());
+            if (!run.err.empty())
+                std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
+            std::exit(TOOL_FAILED);
+        }
+        for (auto& [id, records] : commands.lines)
+            all.lines[id].insert(all.lines[id].end(), records.begin(), records.end());
+        all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
+        all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
+        all.restored = commands.restored;
+    }
+    return all;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    Options o = parse(argc, argv);
-    Drawing drawing;
-    std::string problem;
-    if (!readDrawing(o.drawing, o.selection, drawing, problem)) {
-        std::fprintf(stderr, "linetilt-host: %s\n", problem.c_str());
-        return 1;
-    }
+    Options o = parseOptions(argc, argv);
+    std::string bytes, problem;
+    if (!readWhole(o.drawing, bytes, problem))
+        fail(DRAWING_REFUSED, problem);
+    DrawingKind kind = kindOf(bytes);
+    if (kind == DrawingKind::BinaryDxf)
+        fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
+    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes);
 
-    for (int number : o.selection) {
-        bool isLine = number >= 1 && number <= static_cast<int>(drawing.lines.size()) && drawing.lines[number - 1].isLine;
-        if (!isLine) {
-            std::fprintf(stderr, "linetilt-host: --select %d: line %d of %s is not a line record\n", number, number,
-                         o.drawing.c_str());
-            return 2;
+    std::vector<std::string> files = exchangeFiles(plan.jobs, o.at);
+    Commands commands = runAll(o, files);
+
+    // Every line comes back once as a line the host can take, or not at all when its ends coincide.
+    std::map<long, Outcome> outcomes;
+    int dropped = 0;
+    for (const auto& job : plan.jobs) {
+        Outcome& outcome = outcomes[job.id];
+        auto returned = commands.lines.find(job.id);
+        std::string name = o.drawing + ":" + std::to_string(job.id);
+        if (returned == commands.lines.end()) {
+            bool coincide = job.segment.a.x == job.segment.b.x && job.segment.a.y == job.segment.b.y;
+            if (!coincide)
+                fail(TOOL_FAILED, "the tool returned no line for the line at " + name +
+                                      "; the drawing is left as it was");
+            ++dropped;
+            continue;
         }
-    }
-
-    ToolRun run = runTool(o.tool, o.switches, exchangeFile(drawing, o.at), o.timeout);
-    Commands commands;
-    bool understood = run.haveStream && readCommands(run.stream, commands);
-    if (run.status != 0 || !understood) {
-        std::string why = run.status == -1  ? "stopped after the time limit"
-                          : run.status != 0 ? "status " + std::to_string(run.status)
-                          : !run.haveStream ? "it left no command stream"
-                                            : "its command stream does not begin with hd";
-        std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n", why.c_str());
-        if (!commands.error.empty())
-            std::fprintf(stderr, "linetilt-host: the tool says: %s\n", commands.error.c_str());
-        if (!run.err.empty())
-            std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
-        return 1;
+        if (returned->second.size() != 1)
+            fail(TOOL_FAILED, "the tool returned " + std::to_string(returned->second.size()) +
+                                  " lines for the line at " + name + "; the drawing is left as it was");
+        outcome.record = returned->second.front();
+        if (!parseReturned(outcome.record, outcome.after, outcome.texts))
+            fail(TOOL_FAILED, "the tool returned the line \"" + outcome.record + "\" for the line at " + name +
+                                  ", which the host cannot take (four finite numbers); the drawing is left as it was");
+        outcome.turned = true;
     }
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
 
-    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches)};
-    int selected = 0, dropped = 0;
-    for (const auto& line : drawing.lines) {
-        if (!line.isLine)
-            continue;
-        picture.before.push_back(line.segment);
-        int colour = colourOf(line.attributes);
-        auto returned = commands.lines.find(line.number);
-        if (!line.selected) {
-            picture.after.push_back({line.segment, colour});
+    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches), plan.notDrawn};
+    for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
+        const auto& [segment, colour] = plan.drawn[i];
+        picture.before.push_back(segment);
+        auto outcome = outcomes.find(plan.drawnJob[i]);
+        if (outcome == outcomes.end() || !outcome->second.turned) {
+            if (outcome == outcomes.end() || !plan.dropsVanish)
+                picture.after.push_back({segment, colour});
             continue;
         }
-        ++selected;
-        if (returned == commands.lines.end()) {
-            ++dropped;
-            continue;
-        }
-        for (const auto& record : returned->second) {
-            Segment after;
-            parseSegment(record, after);
-            picture.after.push_back({after, colour});
-            picture.turns.push_back(turnOf(line.segment, after, colour));
-        }
+        picture.after.push_back({outcome->second.after, colour});
+        picture.turns.push_back(turnOf(segment, outcome->second.after));
     }
 
-    if (!o.output.empty() && !writeFile(o.output, newDrawing(drawing, commands.lines)))
-        return 1;
-    if (!o.picture.empty() && !writeFile(o.picture, svg(picture)))
-        return 1;
+    if (!o.output.empty() && !replaceFile(o.output, plan.write(outcomes), problem))
+        fail(NOT_WRITTEN, problem);
+    if (!o.picture.empty() && !replaceFile(o.picture, svg(picture), problem))
+        fail(NOT_WRITTEN, problem);
 
     std::array<int, 4> modes = pivotCounts(picture.turns);
-    std::printf("%d lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", selected,
+    std::printf("%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", plan.jobs.size(),
                 picture.turns.size(), picture.angle, dropped);
     std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
-    std::printf("attributes restored:");
-    for (const auto& record : commands.restored)
-        std::printf(" %s", record.c_str());
-    std::printf("\n");
+    std::printf("runs of the tool: %zu\n", files.size());
+    if (kind == DrawingKind::Records) {
+        std::printf("attributes restored:");
+        for (const auto& record : commands.restored)
+            std::printf(" %s", record.c_str());
+        std::printf("\n");
+    }
     if (!commands.labels.empty())
         std::printf("text labels: %zu\n", commands.labels.size());
-    return commands.unknown.empty() ? 0 : 1;
+    return commands.unknown.empty() ? OK : TOOL_FAILED;
 }

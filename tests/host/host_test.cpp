@@ -78,6 +78,7 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
               readFile(dir / "new.txt"));
     EXPECT_EQ("2 lines selected, 2 turned by 10 degrees, 0 dropped (their ends coincide)\n"
               "pivots: 2 first end, 0 midpoint, 0 second end\n"
+              "runs of the tool: 1\n"
               "attributes restored: lg14 ly14 lt20 lc2\n",
               run.out);
 }

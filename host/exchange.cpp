@@ -1,0 +1,120 @@
+// Writes the exchange files and reads the command streams back.
+#include "exchange.h"
+
+#include <sstream>
+
+#include "numbers.h"
+#include "text.h"
+
+namespace {
+
+const std::string MARK = "#linetilt-host line ";
+
+}  // namespace
+
+std::string attributeKind(const std::string& record)
+{
+    if (record.compare(0, 3, "cn0") == 0)
+        return "cn0";
+    for (const char* kind : {"lc", "lt", "ly", "lg", "pn", "cn"})
+        if (record.compare(0, 2, kind) == 0)
+            return kind;
+    return "";
+}
+
+std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, long limit)
+{
+    const std::string head = "hq\r\nhp1ln " + shortest(at.x) + " " + shortest(at.y) + "\r\n";
+    std::vector<std::string> files;
+    std::string file;
+    long records = 0;
+    const std::vector<std::string>* written = nullptr;  // the attributes the current file set last
+    for (const auto& job : jobs) {
+        bool same = written && *written == job.attributes;
+        long needs = 2 + (same ? 0 : static_cast<long>(job.attributes.size()));
+        if (records == 0 || records + needs > limit) {
+            if (records > 0)
+                files.push_back(std::move(file));
+            file = head;
+            records = 2;
+            written = nullptr;
+            same = false;
+        }
+        if (!same)
+            for (const auto& record : job.attributes)
+                file += record + "\r\n", ++records;
+        written = &job.attributes;
+        file += MARK + std::to_string(job.id) + "\r\n" + job.record + "\r\n";
+        records += 2;
+    }
+    // The host runs the tool also when nothing is selected: its restore records are an answer too.
+    files.push_back(records > 0 ? std::move(file) : head);
+    return files;
+}
+
+bool readCommands(const std::string& stream, Commands& commands)
+{
+    std::istringstream in(stream);
+    std::string record;
+    long current = 0;
+    std::vector<std::string> pending;  // attribute records since the last line
+    for (long number = 1; std::getline(in, record); ++number) {
+        if (!record.empty() && record.back() == '\r')
+            record.pop_back();
+        if (number == 1 && record.compare(0, 2, "he") == 0) {
+            commands.error = hostText(record);
+            return false;
+        }
+        if (number == 1 && record != "hd")
+            return false;
+        if (record == "hd") {
+            continue;
+        } else if (record.compare(0, MARK.size(), MARK) == 0) {
+            current = std::atol(record.c_str() + MARK.size());
+            pending.clear();
+        } else if (!record.empty() && record[0] == '#') {
+            continue;  // comments, and the end-of-run trace lines of debug level 1
+        } else if (!record.empty() && record[0] == ' ' && current > 0) {
+            commands.lines[current].push_back(record);
+            pending.clear();
+        } else if (record.compare(0, 3, "ch ") == 0) {
+            Label label{{0, 0}, ""};
+            std::istringstream numbers(record.substr(3));
+            std::string x, y;
+            numbers >> x >> y;
+            if (!parseNumber(x, label.at.x) || !parseNumber(y, label.at.y))
+                label.at = {0, 0};
+            std::size_t quote = record.find('"');
+            label.text = quote == std::string::npos ? "" : record.substr(quote + 1);
+            commands.labels.push_back(label);
+        } else if (!attributeKind(record).empty() || record.compare(0, 2, "cc") == 0 ||
+                   (!record.empty() && record[0] == 'l')) {
+            pending.push_back(record);
+        } else {
+            commands.unknown.push_back("line " + std::to_string(number) + ": " + record);
+        }
+    }
+    commands.restored = pending;
+    return true;
+}
+
+bool parseReturned(const std::string& record, Segment& segment, std::vector<std::string>& texts)
+{
+    std::istringstream words(record);
+    texts.clear();
+    for (std::string word; words >> word;)
+        texts.push_back(word);
+    double v[4];
+    if (texts.size() != 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (!parseNumber(texts[i], v[i]))
+            return false;
+    segment = {{v[0], v[1]}, {v[2], v[3]}};
+    return true;
+}
+
+std::string lineRecord(const Segment& s)
+{
+    return " " + shortest(s.a.x) + " " + shortest(s.a.y) + " " + shortest(s.b.x) + " " + shortest(s.b.y);
+}

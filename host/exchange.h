@@ -1,0 +1,49 @@
+// The host's side of the exchange: the exchange files it writes and the command streams it reads.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "geometry.h"
+
+// The most records the tool takes in one exchange file.
+constexpr long RECORD_LIMIT = 50000;
+
+// One line handed to the tool.
+struct Job {
+    long id;                              // its line in the drawing file, named in the exchange file
+    std::vector<std::string> attributes;  // the attribute records in force at it
+    std::string record;                   // the line record the tool reads
+    Segment segment;                      // its ends as read
+};
+
+// The exchange files for `jobs` with `at` as the indicated point: "hq", the point, and for
+// each line the attribute records that changed, a comment naming its line and its record,
+// in as many files as the record limit asks.
+std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, long limit = RECORD_LIMIT);
+
+struct Label {
+    Point at;
+    std::string text;
+};
+
+struct Commands {
+    std::map<long, std::vector<std::string>> lines;  // returned line records by the line they replace
+    std::vector<Label> labels;                       // the text labels of debug level 1
+    std::vector<std::string> restored;               // attribute records after the last line
+    std::vector<std::string> unknown;                // "line N: record", for records not known
+    std::string error;                               // the tool's own error record, as UTF-8
+};
+
+// Interprets one command stream into `commands`; false when it does not begin with "hd".
+bool readCommands(const std::string& stream, Commands& commands);
+
+// The attribute kind of a record ("lc", "lt", "ly", "lg", "pn", "cn", "cn0"), "" for none.
+std::string attributeKind(const std::string& record);
+
+// The line record " x1 y1 x2 y2" with each coordinate in its shortest exact decimal.
+std::string lineRecord(const Segment& segment);
+
+// Reads the four numbers of a returned line record " x1 y1 x2 y2 ", each finite; false otherwise.
+bool parseReturned(const std::string& record, Segment& segment, std::vector<std::string>& texts);
