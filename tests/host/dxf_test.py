@@ -30,10 +30,13 @@ def host(dxf_bytes, *args, name="in.dxf"):
     with tempfile.TemporaryDirectory() as work:
         with open(os.path.join(work, name), "wb") as f:
             f.write(dxf_bytes)
-        run = subprocess.run(HOST + [name, *args, "-o", "out.dxf"], cwd=work, capture_output=True, timeout=600)
-        out = os.path.join(work, "out.dxf")
-        result = open(out, "rb").read() if os.path.exists(out) else None
-        return run.returncode, run.stdout.decode(errors="replace"), run.stderr.decode(errors="replace"), result
+        # Files, not pipes: under Wine, helper processes that outlive the run inherit its pipes.
+        with open(os.path.join(work, "stdout"), "w+b") as out, open(os.path.join(work, "stderr"), "w+b") as err:
+            status = subprocess.run(HOST + [name, *args, "-o", "out.dxf"], cwd=work, stdout=out, stderr=err,
+                                    timeout=600).returncode
+            texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
+        path = os.path.join(work, "out.dxf")
+        return status, *texts, open(path, "rb").read() if os.path.exists(path) else None
 
 
 def pairs(data):
