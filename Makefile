@@ -4,7 +4,8 @@ BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64
-TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev
+BUILD_PACKAGES := libcli11-dev
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev python3-ezdxf librecad librecad-data poppler-utils strace
 
 FUZZ_SECONDS := 600
 
@@ -13,11 +14,12 @@ FUZZ_SECONDS := 600
 all: build
 
 build:
+	@scripts/need-packages $(BUILD_PACKAGES)
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j2
 
 windows:
-	@scripts/need-packages $(WINDOWS_PACKAGES)
+	@scripts/need-packages $(WINDOWS_PACKAGES) $(BUILD_PACKAGES)
 	@cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WINBUILD) -j2
 
@@ -31,6 +33,10 @@ demo: build
 	@echo "== the new drawing ($(BUILD)/demo/drawing-new.txt) =="
 	@tr -d '\r' < $(BUILD)/demo/drawing-new.txt
 	@echo "== the picture: $(BUILD)/demo/preview.svg =="
+	@echo "== examples/drawing.dxf (made by examples/make_drawing.py), layers walls and doors =="
+	@$(BUILD)/linetilt-host examples/drawing.dxf --at 0,0 --layer walls --layer doors \
+	    -o $(BUILD)/demo/drawing-new.dxf --svg $(BUILD)/demo/drawing-dxf.svg
+	@echo "== the new drawing: $(BUILD)/demo/drawing-new.dxf; its picture: $(BUILD)/demo/drawing-dxf.svg =="
 
 # Unit tests natively; the black-box suite against both builds, the Windows one under Wine;
 # then every native test again under the sanitizers, and the fuzzer for half a minute.
@@ -65,6 +71,8 @@ bench:
 	@$(BUILD)/bench/run_bench $(BUILD)/linetilt
 	@echo "== hot paths =="
 	@$(BUILD)/bench/micro_bench --benchmark_min_time=0.5
+	@echo "== the host's stand-in on DXF drawings =="
+	@bench/host_bench.py $(BUILD)/linetilt-host $(BUILD)/linetilt
 
 coverage:
 	@scripts/need-packages gcovr
@@ -79,7 +87,8 @@ coverage:
 
 dist: windows
 	@rm -rf dist/stage && mkdir -p dist/stage/linetilt-$(VERSION)
-	@cp $(WINBUILD)/linetilt.exe README.md docs/linetilt.1 dist/stage/linetilt-$(VERSION)/
+	@cp $(WINBUILD)/linetilt.exe $(WINBUILD)/linetilt-host.exe README.md docs/linetilt.1 docs/linetilt-host.1 \
+	    dist/stage/linetilt-$(VERSION)/
 	@rm -f dist/linetilt-$(VERSION)-win64.zip
 	@cd dist/stage && cmake -E tar cf ../linetilt-$(VERSION)-win64.zip --format=zip linetilt-$(VERSION)
 	@rm -rf dist/stage
