@@ -127,3 +127,76 @@ TEST(Host, ThePictureShowsTheTurnedLineInItsColour)
     EXPECT_TRUE(isRed(png.at(ax, ay)));
     EXPECT_FALSE(isRed(png.at(bx, by)));
 }
+
+// Command lines the stand-in refuses or answers without running the tool, and what it says.
+TEST(Host, CommandLinesAreCheckedWhole)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } cases[] = {
+        {{"--select", "4294967302"}, 2, "--select: takes line numbers"},
+        {{"--select", "2x"}, 2, "--select: takes line numbers"},
+        {{"--at", "1,2junk"}, 2, "--at: takes X,Y"},
+        {{"--timeout", "abc"}, 2, "--timeout: takes a positive number"},
+        {{"--timeout", "0"}, 2, "--timeout: takes a positive number"},
+        {{"--layer", "walls"}, 2, "--layer and --handle are for DXF drawings"},
+        {{"--tool", "/nonexistent"}, 1, "the tool /nonexistent cannot be started: No such file or directory"},
+        {{"--version"}, 0, "linetilt-host "},
+        {{"--help"}, 0, "--timeout"},
+    };
+    Scratch dir;
+    writeFile(dir / "drawing.txt", DRAWING);
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"drawing.txt", "--at", "0,0", "-o", "new.txt"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome run = runTool(dir.path, args);
+        EXPECT_EQ(c.status, run.status) << c.args[0];
+        EXPECT_NE(std::string::npos, (run.out + run.err).find(c.says)) << run.out << run.err;
+        EXPECT_FALSE(exists(dir / "new.txt")) << c.args[0];
+    }
+}
+
+TEST(Host, ALineTheHostCannotTakeLeavesTheDrawing)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", "# keep me\n 0 0 10 0\n 1e200 1 2 3\n");
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "-o", "n.txt"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("for the line at d.txt:3, which the host cannot take")) << run.err;
+    EXPECT_FALSE(exists(dir / "n.txt"));
+}
+
+TEST(Host, TheTimeLimitStopsEveryProcessOfTheTool)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", DRAWING);
+    writeFile(dir / "slow.sh", "#!/bin/sh\nsleep 60 &\necho $! > " + (dir / "child") + "\nwait\n");
+    chmod((dir / "slow.sh").c_str(), 0755);
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "--tool", "./slow.sh", "--timeout", "0.5"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("stopped after the time limit")) << run.err;
+    int child = std::atoi(readFile(dir / "child").c_str());
+    ASSERT_GT(child, 0);
+    std::string stat = readFile("/proc/" + std::to_string(child) + "/stat");
+    EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;  // gone, or dead and not reaped
+}
+
+// Coordinates at the ends of the double range and labels in the host's code page, or in none.
+TEST(Host, ThePictureIsValidWhateverTheToolReturns)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", " -1e308 -1e308 1e308 1e308\n");
+    writeFile(dir / "tool.sh", "#!/bin/sh\nprintf 'hd\\r\\n#linetilt-host line 1\\r\\n -1e308 -1e308 1e308 1.7e308\\r\\n"
+                               "ch 1 1 3 0 \"\\202\\240\\r\\nch 2 2 3 0 \"\\377\\r\\n' > QXC_TEMP.TXT\n");
+    chmod((dir / "tool.sh").c_str(), 0755);
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "--tool", "./tool.sh", "--svg", "p.svg"});
+    EXPECT_EQ(0, run.status) << run.err;
+    std::string svg = readFile(dir / "p.svg");
+    EXPECT_EQ(0, std::system(("xmllint --noout " + (dir / "p.svg")).c_str()));
+    EXPECT_EQ(std::string::npos, svg.find("nan"));
+    EXPECT_EQ(std::string::npos, svg.find("=\"-9"));
+    EXPECT_NE(std::string::npos, svg.find(">\u3042</text>"));
+    EXPECT_NE(std::string::npos, svg.find(">\\xFF</text>"));
+}
