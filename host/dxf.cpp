@@ -28,10 +28,13 @@ bool parseCode(std::string_view text, int& code)
     std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
     if (i == text.size() || text.size() > 7)
         return false;
-    for (std::size_t j = i; j < text.size(); ++j)
+    int value = 0;
+    for (std::size_t j = i; j < text.size(); ++j) {
         if (text[j] < '0' || text[j] > '9')
             return false;
-    code = std::stoi(std::string(text));
+        value = value * 10 + (text[j] - '0');
+    }
+    code = i == 1 ? -value : value;
     return true;
 }
 
@@ -92,7 +95,7 @@ DrawingKind kindOf(const std::string& bytes)
     return parseCode(first, code) ? DrawingKind::Dxf : DrawingKind::Records;
 }
 
-std::string foldedName(const std::string& name)
+std::string foldedName(std::string_view name)
 {
     std::string folded(trimmed(name));
     for (char& c : folded)
@@ -125,7 +128,7 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
                         line.problem = std::string("group ") + groups[i] + " holds \"" + std::string(value) +
                                        "\", which is not a number";
                 }
-                drawing.lines.push_back(line);
+                drawing.lines.push_back(std::move(line));
             } else if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB") {
                 ++drawing.otherEntities;
             }
@@ -187,10 +190,10 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
             entity.name = std::string(value);
             break;
         case 5:
-            line.handle = std::string(trimmed(value));
+            line.handle = trimmed(value);
             break;
         case 8:
-            line.layer = std::string(value);
+            line.layer = value;
             break;
         case 62:
             if (!parseCode(value, entity.colour))
@@ -224,27 +227,20 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
     return true;
 }
 
-std::string writeBack(const DxfDrawing& drawing, const std::map<long, std::array<std::string, 4>>& values)
+std::string writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values)
 {
-    struct Change {
-        std::size_t at, length;
-        const std::string* text;
-    };
-    std::vector<Change> changes;
-    for (const auto& line : drawing.lines) {
-        auto found = values.find(line.line);
-        if (found != values.end())
-            for (int i = 0; i < 4; ++i)
-                changes.push_back({line.at[i], line.length[i], &found->second[i]});
-    }
-    std::sort(changes.begin(), changes.end(), [](const Change& p, const Change& q) { return p.at < q.at; });
     std::string out;
-    out.reserve(drawing.bytes.size() + changes.size() * 8);
+    out.reserve(drawing.bytes.size() + values.size() * 16);
     std::size_t from = 0;
-    for (const auto& change : changes) {
-        out.append(drawing.bytes, from, change.at - from);
-        out += *change.text;
-        from = change.at + change.length;
+    for (const auto& change : values) {
+        const DxfLine& line = drawing.lines[change.index];
+        std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
+        std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
+        for (int i : order) {
+            out.append(drawing.bytes, from, line.at[i] - from);
+            out.append(change.texts[i]);
+            from = line.at[i] + line.length[i];
+        }
     }
     out.append(drawing.bytes, from, std::string::npos);
     return out;

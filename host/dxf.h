@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry.h"
@@ -15,8 +16,8 @@ DrawingKind kindOf(const std::string& bytes);
 
 struct DxfLine {
     long line = 0;           // the file line of its group code 0, which names it
-    std::string handle;      // group 5, "" when the file has none
-    std::string layer;       // group 8
+    std::string_view handle;  // group 5, "" when the file has none; a view into the drawing's bytes
+    std::string_view layer;   // group 8, likewise
     int colour = 256;        // group 62; 256 takes the layer's colour
     bool modelSpace = true;  // not in paper space (group 67 = 1)
     // Groups 10, 20, 11, 21: where each value lies in the file, and its number.
@@ -37,8 +38,13 @@ struct DxfDrawing {
 bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error);
 
 // The layer name compared as CAD programs compare it: ASCII case folded, blanks around dropped.
-std::string foldedName(const std::string& name);
+std::string foldedName(std::string_view name);
 
-// The drawing's bytes with the values of groups 10, 20, 11 and 21 of some lines replaced:
-// `values` holds the new texts by the line's `line`.
-std::string writeBack(const DxfDrawing& drawing, const std::map<long, std::array<std::string, 4>>& values);
+// New texts for the values of groups 10, 20, 11 and 21 of the line `lines[index]`.
+struct NewValues {
+    std::size_t index;
+    std::array<std::string_view, 4> texts;
+};
+
+// The drawing's bytes with the values of some lines replaced; `values` in the order of the lines.
+std::string writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values);

@@ -1,6 +1,7 @@
 // Writes the exchange files and reads the command streams back.
 #include "exchange.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "numbers.h"
@@ -44,7 +45,7 @@ std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, l
             for (const auto& record : job.attributes)
                 file += record + "\r\n", ++records;
         written = &job.attributes;
-        file += MARK + std::to_string(job.id) + "\r\n" + job.record + "\r\n";
+        file.append(MARK).append(std::to_string(job.id)).append("\r\n").append(job.record.empty() ? lineRecord(job.segment) : job.record).append("\r\n");
         records += 2;
     }
     // The host runs the tool also when nothing is selected: its restore records are an answer too.
@@ -54,11 +55,15 @@ std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, l
 
 bool readCommands(const std::string& stream, Commands& commands)
 {
-    std::istringstream in(stream);
-    std::string record;
     long current = 0;
     std::vector<std::string> pending;  // attribute records since the last line
-    for (long number = 1; std::getline(in, record); ++number) {
+    long number = 0;
+    for (std::size_t at = 0; at < stream.size();) {
+        std::size_t end = stream.find('\n', at);
+        std::size_t stop = end == std::string::npos ? stream.size() : end;
+        std::string record = stream.substr(at, stop - at);
+        at = stop + 1;
+        ++number;
         if (!record.empty() && record.back() == '\r')
             record.pop_back();
         if (number == 1 && record.compare(0, 2, "he") == 0) {
@@ -75,7 +80,7 @@ bool readCommands(const std::string& stream, Commands& commands)
         } else if (!record.empty() && record[0] == '#') {
             continue;  // comments, and the end-of-run trace lines of debug level 1
         } else if (!record.empty() && record[0] == ' ' && current > 0) {
-            commands.lines[current].push_back(record);
+            commands.lines.push_back({current, std::move(record)});
             pending.clear();
         } else if (record.compare(0, 3, "ch ") == 0) {
             Label label{{0, 0}, ""};
@@ -98,18 +103,24 @@ bool readCommands(const std::string& stream, Commands& commands)
     return true;
 }
 
-bool parseReturned(const std::string& record, Segment& segment, std::vector<std::string>& texts)
+bool parseReturned(const std::string& record, Segment& segment, std::array<std::string_view, 4>& texts)
 {
-    std::istringstream words(record);
-    texts.clear();
-    for (std::string word; words >> word;)
-        texts.push_back(word);
     double v[4];
-    if (texts.size() != 4)
-        return false;
-    for (int i = 0; i < 4; ++i)
+    std::size_t at = 0;
+    for (int i = 0; i < 5; ++i) {
+        at = record.find_first_not_of(" \t", at);
+        if (i == 4)
+            break;
+        if (at == std::string::npos)
+            return false;
+        std::size_t end = std::min(record.find_first_of(" \t", at), record.size());
+        texts[i] = std::string_view(record).substr(at, end - at);
         if (!parseNumber(texts[i], v[i]))
             return false;
+        at = end;
+    }
+    if (at != std::string::npos)
+        return false;  // more than four words
     segment = {{v[0], v[1]}, {v[2], v[3]}};
     return true;
 }

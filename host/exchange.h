@@ -1,8 +1,10 @@
 // The host's side of the exchange: the exchange files it writes and the command streams it reads.
 #pragma once
 
+#include <array>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry.h"
@@ -14,7 +16,7 @@ constexpr long RECORD_LIMIT = 50000;
 struct Job {
     long id;                              // its line in the drawing file, named in the exchange file
     std::vector<std::string> attributes;  // the attribute records in force at it
-    std::string record;                   // the line record the tool reads
+    std::string record;                   // the line record the tool reads; "" to write `segment`
     Segment segment;                      // its ends as read
 };
 
@@ -28,8 +30,14 @@ struct Label {
     std::string text;
 };
 
+// A line record the tool returned, and the line it replaces.
+struct Returned {
+    long id;
+    std::string record;
+};
+
 struct Commands {
-    std::map<long, std::vector<std::string>> lines;  // returned line records by the line they replace
+    std::vector<Returned> lines;                     // in the order of the command stream
     std::vector<Label> labels;                       // the text labels of debug level 1
     std::vector<std::string> restored;               // attribute records after the last line
     std::vector<std::string> unknown;                // "line N: record", for records not known
@@ -46,4 +54,5 @@ std::string attributeKind(const std::string& record);
 std::string lineRecord(const Segment& segment);
 
 // Reads the four numbers of a returned line record " x1 y1 x2 y2 ", each finite; false otherwise.
-bool parseReturned(const std::string& record, Segment& segment, std::vector<std::string>& texts);
+// `texts` gets the four numbers' places in `record`.
+bool parseReturned(const std::string& record, Segment& segment, std::array<std::string_view, 4>& texts);

@@ -101,6 +101,9 @@ bool readWhole(const std::string& path, std::string& bytes, std::string& error)
         return false;
     }
     bytes.clear();
+    struct stat status;
+    if (fstat(fileno(in), &status) == 0 && status.st_size > 0)
+        bytes.reserve(static_cast<std::size_t>(status.st_size));
     char chunk[1 << 16];
     std::size_t n;
     while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)

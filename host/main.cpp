@@ -1,5 +1,6 @@
 // linetilt-host: plays the host CAD program for linetilt, so that a drawing (the host's
 // record text or an ASCII DXF) can be run through the tool end to end and the result looked at.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -43,17 +44,18 @@ double angleOf(const std::vector<std::string>& switches)
 struct Outcome {
     bool turned = false;
     Segment after{};
-    std::string record;              // the returned line record
-    std::vector<std::string> texts;  // its four numbers as the tool wrote them
+    std::string record;               // the returned line record
+    std::array<std::string_view, 4> texts;  // its four numbers as the tool wrote them, in `record`
+    int returned = 0;                  // how many lines came back for it
 };
 
 // The lines to turn, and how to write the drawing back once they are turned.
 struct Plan {
     std::vector<Job> jobs;
     std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
-    std::vector<long> drawnJob;                          // the job id of each drawn line, 0 for none
+    std::vector<long> drawnJob;                          // the job of each drawn line, -1 for none
     int notDrawn = 0;
-    std::function<std::string(const std::map<long, Outcome>&)> write;
+    std::function<std::string(const std::vector<Job>&, const std::vector<Outcome>&)> write;
     bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
 };
 
@@ -81,14 +83,16 @@ Plan recordPlan(const Options& o, const std::string& bytes)
                 attributes.push_back(record);
             plan.jobs.push_back({line.number, attributes, line.text, line.segment});
         }
+        if (o.picture.empty())
+            continue;
         plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
-        plan.drawnJob.push_back(line.selected ? line.number : 0);
+        plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
-    plan.write = [drawing](const std::map<long, Outcome>& outcomes) {
+    plan.write = [drawing](const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes) {
         std::map<long, std::vector<std::string>> replacements;
-        for (const auto& [id, outcome] : outcomes)
-            if (outcome.turned)
-                replacements[id] = {outcome.record};
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            if (outcomes[i].turned)
+                replacements[jobs[i].id] = {outcomes[i].record};
         return newDrawing(*drawing, replacements);
     };
     return plan;
@@ -109,12 +113,13 @@ Plan dxfPlan(const Options& o, std::string bytes)
         handles.insert(foldedName(handle));
     auto where = [&](const DxfLine& line) {
         return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
-               (line.handle.empty() ? "" : " " + line.handle);
+               (line.handle.empty() ? "" : " " + std::string(line.handle));
     };
     Plan plan;
     plan.dropsVanish = false;
     plan.notDrawn = drawing->otherEntities;
     std::set<std::string> named;
+    std::vector<std::size_t> jobLines;  // the line of each job
     for (const auto& line : drawing->lines) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
         bool selected = selectable && (handles.empty() || handles.count(foldedName(line.handle)));
@@ -126,32 +131,37 @@ Plan dxfPlan(const Options& o, std::string bytes)
             ++plan.notDrawn;
             continue;
         }
-        if (selected)
-            plan.jobs.push_back({line.line, {}, lineRecord(line.segment), line.segment});
+        if (selected) {
+            plan.jobs.push_back({line.line, {}, "", line.segment});
+            jobLines.push_back(&line - drawing->lines.data());
+        }
+        if (o.picture.empty())
+            continue;  // what is drawn is gathered only for a picture
         int colour = line.colour;
         if (colour == 256) {
             auto layer = drawing->layers.find(foldedName(line.layer));
             colour = layer == drawing->layers.end() ? 7 : layer->second;
         }
         plan.drawn.push_back({line.segment, dxfColour(colour == 0 ? 7 : colour)});
-        plan.drawnJob.push_back(selected ? line.line : 0);
+        plan.drawnJob.push_back(selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
     for (const auto& handle : o.handles)
         if (!named.count(foldedName(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing](const std::map<long, Outcome>& outcomes) {
-        std::map<long, std::array<std::string, 4>> values;
-        for (const auto& [id, outcome] : outcomes)
-            if (outcome.turned)
-                values[id] = {outcome.texts[0], outcome.texts[1], outcome.texts[2], outcome.texts[3]};
+    plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes) {
+        std::vector<NewValues> values;
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            if (outcomes[i].turned)
+                values.push_back({lines[i], outcomes[i].texts});
         return writeBack(*drawing, values);
     };
     return plan;
 }
 
-// Runs the tool over every exchange file and gathers the commands; any failure ends the run.
-Commands runAll(const Options& o, const std::vector<std::string>& files)
+// Runs the tool over every exchange file and takes its answers; any failure ends the run.
+Commands runAll(const Options& o, const std::vector<std::string>& files, const std::vector<Job>& jobs,
+                std::vector<Outcome>& outcomes)
 {
     Commands all;
     for (const auto& file : files) {
@@ -172,13 +182,39 @@ Commands runAll(const Options& o, const std::vector<std::string>& files)
                 std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
             std::exit(TOOL_FAILED);
         }
-        for (auto& [id, records] : commands.lines)
-            all.lines[id].insert(all.lines[id].end(), records.begin(), records.end());
+        // The jobs are in the order of their ids, so each returned line finds its own by search.
+        for (auto& returned : commands.lines) {
+            auto job = std::lower_bound(jobs.begin(), jobs.end(), returned.id,
+                                        [](const Job& j, long id) { return j.id < id; });
+            if (job == jobs.end() || job->id != returned.id)
+                continue;  // a comment of the drawing's own that looks like a mark
+            Outcome& outcome = outcomes[job - jobs.begin()];
+            if (++outcome.returned == 1)
+                outcome.record = std::move(returned.record);
+        }
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
         all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
         all.restored = commands.restored;
     }
     return all;
+}
+
+Picture picture(const Plan& plan, const std::vector<Outcome>& outcomes, const Commands& commands, const Options& o)
+{
+    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches), plan.notDrawn};
+    for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
+        const auto& [segment, colour] = plan.drawn[i];
+        picture.before.push_back(segment);
+        long job = plan.drawnJob[i];
+        const Outcome* outcome = job < 0 ? nullptr : &outcomes[job];
+        if (outcome && outcome->turned) {
+            picture.after.push_back({outcome->after, colour});
+            picture.turns.push_back(turnOf(segment, outcome->after));
+        } else if (!outcome || !plan.dropsVanish) {
+            picture.after.push_back({segment, colour});
+        }
+    }
+    return picture;
 }
 
 }  // namespace
@@ -195,16 +231,17 @@ int main(int argc, char** argv)
     Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes);
 
     std::vector<std::string> files = exchangeFiles(plan.jobs, o.at);
-    Commands commands = runAll(o, files);
+    std::vector<Outcome> outcomes(plan.jobs.size());
+    Commands commands = runAll(o, files, plan.jobs, outcomes);
 
     // Every line comes back once as a line the host can take, or not at all when its ends coincide.
-    std::map<long, Outcome> outcomes;
     int dropped = 0;
-    for (const auto& job : plan.jobs) {
-        Outcome& outcome = outcomes[job.id];
-        auto returned = commands.lines.find(job.id);
+    std::array<int, 4> modes = {};
+    for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+        const Job& job = plan.jobs[i];
+        Outcome& outcome = outcomes[i];
         std::string name = o.drawing + ":" + std::to_string(job.id);
-        if (returned == commands.lines.end()) {
+        if (outcome.returned == 0) {
             bool coincide = job.segment.a.x == job.segment.b.x && job.segment.a.y == job.segment.b.y;
             if (!coincide)
                 fail(TOOL_FAILED, "the tool returned no line for the line at " + name +
@@ -212,40 +249,25 @@ int main(int argc, char** argv)
             ++dropped;
             continue;
         }
-        if (returned->second.size() != 1)
-            fail(TOOL_FAILED, "the tool returned " + std::to_string(returned->second.size()) +
-                                  " lines for the line at " + name + "; the drawing is left as it was");
-        outcome.record = returned->second.front();
+        if (outcome.returned != 1)
+            fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
+                                  name + "; the drawing is left as it was");
         if (!parseReturned(outcome.record, outcome.after, outcome.texts))
             fail(TOOL_FAILED, "the tool returned the line \"" + outcome.record + "\" for the line at " + name +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
         outcome.turned = true;
+        ++modes[turnOf(job.segment, outcome.after).mode];
     }
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
 
-    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches), plan.notDrawn};
-    for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
-        const auto& [segment, colour] = plan.drawn[i];
-        picture.before.push_back(segment);
-        auto outcome = outcomes.find(plan.drawnJob[i]);
-        if (outcome == outcomes.end() || !outcome->second.turned) {
-            if (outcome == outcomes.end() || !plan.dropsVanish)
-                picture.after.push_back({segment, colour});
-            continue;
-        }
-        picture.after.push_back({outcome->second.after, colour});
-        picture.turns.push_back(turnOf(segment, outcome->second.after));
-    }
-
-    if (!o.output.empty() && !replaceFile(o.output, plan.write(outcomes), problem))
+    if (!o.output.empty() && !replaceFile(o.output, plan.write(plan.jobs, outcomes), problem))
         fail(NOT_WRITTEN, problem);
-    if (!o.picture.empty() && !replaceFile(o.picture, svg(picture), problem))
+    if (!o.picture.empty() && !replaceFile(o.picture, svg(picture(plan, outcomes, commands, o)), problem))
         fail(NOT_WRITTEN, problem);
 
-    std::array<int, 4> modes = pivotCounts(picture.turns);
     std::printf("%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", plan.jobs.size(),
-                picture.turns.size(), picture.angle, dropped);
+                plan.jobs.size() - dropped, angleOf(o.switches), dropped);
     std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
     std::printf("runs of the tool: %zu\n", files.size());
     if (kind == DrawingKind::Records) {

@@ -1,5 +1,6 @@
 // POSIX processes: fork and exec in a new process group; a timeout kills the whole group.
 #include <fcntl.h>
+#include <spawn.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,8 @@ std::string toolBeside()
     return ((code ? std::filesystem::path(".") : self.parent_path()) / "linetilt").string();
 }
 
+// posix_spawn, not fork: the stand-in may hold a large drawing, and a fork would copy its page
+// tables for every run of the tool. glibc reports a failed exec as the call's result.
 Process startProcess(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& directory, const std::string& outFile, const std::string& errFile)
 {
@@ -31,45 +34,25 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    // The child reports why exec failed through a pipe that a successful exec closes.
-    int report[2];
-    if (pipe2(report, O_CLOEXEC) != 0) {
-        process.failure = std::strerror(errno);
-        return process;
-    }
-    pid_t pid = fork();
-    if (pid < 0) {
-        process.failure = std::strerror(errno);
-        close(report[0]);
-        close(report[1]);
-        return process;
-    }
-    if (pid == 0) {
-        setpgid(0, 0);
-        int out = open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int err = open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        int in = open("/dev/null", O_RDONLY);
-        if (out >= 0 && err >= 0 && in >= 0 && chdir(directory.c_str()) == 0 && dup2(in, 0) >= 0 &&
-            dup2(out, 1) >= 0 && dup2(err, 2) >= 0)
-            execv(argv[0], argv.data());
-        int error = errno;
-        (void)!write(report[1], &error, sizeof error);
-        _exit(127);
-    }
-    setpgid(pid, pid);  // also here, so that the group exists whichever process runs first
-    close(report[1]);
-    int error = 0;
-    ssize_t n;
-    while ((n = read(report[0], &error, sizeof error)) < 0 && errno == EINTR) {
-    }
-    close(report[0]);
-    process.id = pid;
-    if (n == static_cast<ssize_t>(sizeof error)) {
-        int raw;
-        waitpid(pid, &raw, 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);  // a group of its own, which the time limit ends
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
+    pid_t pid;
+    int error = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (error != 0) {
         process.failure = std::strerror(error);
         return process;
     }
+    process.id = pid;
     process.started = true;
     return process;
 }
