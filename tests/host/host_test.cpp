@@ -200,3 +200,41 @@ TEST(Host, ThePictureIsValidWhateverTheToolReturns)
     EXPECT_NE(std::string::npos, svg.find(">\u3042</text>"));
     EXPECT_NE(std::string::npos, svg.find(">\\xFF</text>"));
 }
+
+// Every system call the stand-in makes on the drawing, its scratch files and -o fails in
+// turn: -o then holds the old drawing or the whole new one, status 0 comes only with the
+// whole new one, every other status says why, and no file of its own is left beside -o.
+TEST(Host, EachFailingSystemCallLeavesTheOldDrawingOrTheWholeNewOne)
+{
+    std::string drawing = "  0\nSECTION\n  2\nENTITIES\n";
+    for (int i = 0; i < 3000; ++i)  // some 250 KB: several reads
+        drawing += "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + ".5\n 20\n0\n 11\n" + std::to_string(i) +
+                   "\n 21\n1e1\n";
+    drawing += "  0\nENDSEC\n  0\nEOF\n";
+    const std::vector<std::string> args = {"drawing.dxf", "--at", "0,0", "-o", "new.dxf"};
+    Scratch reference;
+    writeFile(reference / "drawing.dxf", drawing);
+    Outcome clean;
+    std::vector<Call> calls = traceCalls(reference.path, args,
+                                         "read,write,openat,close,rename,fsync,fstat,newfstatat,lseek", &clean, false);
+    ASSERT_EQ(0, clean.status) << clean.err;
+    const std::string whole = readFile(reference / "new.dxf"), old = "the old drawing\n";
+    int injected = 0, broken = 0, falseSuccesses = 0;
+    for (const Call& call : calls) {
+        if (call.line.find(reference.path) == std::string::npos && call.line.find("linetilt-host-") == std::string::npos &&
+            call.line.find("\"drawing.dxf\"") == std::string::npos && call.line.find("\"new.dxf") == std::string::npos)
+            continue;  // the program's libraries and locale
+        Scratch dir;
+        writeFile(dir / "drawing.dxf", drawing);
+        writeFile(dir / "new.dxf", old);
+        Outcome run = runWithFault(dir.path, args, call, false);
+        ++injected;
+        std::string found = readFile(dir / "new.dxf");
+        if ((found != old && found != whole) || listDir(dir.path) != std::vector<std::string>{"drawing.dxf", "new.dxf"})
+            ++broken, ADD_FAILURE() << "a broken drawing or a file left behind, status " << run.status << ", with " << call.line;
+        if ((run.status == 0) != (found == whole) || (run.status != 0 && run.err.empty()))
+            ++falseSuccesses, ADD_FAILURE() << "status " << run.status << " \"" << run.err << "\" with " << call.line;
+    }
+    std::printf("[ %d injected faults: %d broken drawings, %d false successes or silent failures ]\n", injected, broken,
+                falseSuccesses);
+}
