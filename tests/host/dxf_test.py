@@ -35,6 +35,7 @@ def host(dxf_bytes, *args, name="in.dxf"):
             status = subprocess.run(HOST + [name, *args, "-o", "out.dxf"], cwd=work, stdout=out, stderr=err,
                                     timeout=600).returncode
             texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
+        host.files = {name: open(os.path.join(work, name), "rb").read() for name in os.listdir(work)}
         path = os.path.join(work, "out.dxf")
         return status, *texts, open(path, "rb").read() if os.path.exists(path) else None
 
@@ -111,13 +112,16 @@ def example_cases():
     crlf = example.replace(b"\n", b"\r\n").replace(b"Layout1", b"Lay\xe9out1")
     for data, args, layers in [(example, [], ()), (crlf, ["--layer", "WALLS", "--layer", "Doors"], ("walls", "doors")),
                                (example, ["--layer", "frame"], ("frame",))]:
-        status, out, err, result = host(data, "--at", "5,5", *args)
+        status, out, err, result = host(data, "--at", "5,5", *args, "--svg", "p.svg")
         if check(status == 0 and result, f"example {args}: status {status} {err}"):
             m = re.match(r"(\d+) lines selected, (\d+) turned", out)
             doc = recover.read(io.BytesIO(data))[0]
             lines = [e for e in doc.modelspace().query("LINE") if not layers or e.dxf.layer.lower() in layers]
             check(m and int(m[1]) == len(lines), f"example {args}: {out}")
             compare(data, result, layers, f"example {args}")
+            # Drawn: the nine model-space lines; not drawn: the arc, the text, the insert, the paper-space line.
+            svg = host.files["p.svg"].decode()
+            check(svg.count('class="after"') == 9 and "4 entities of other kinds not drawn" in svg, "example picture")
 
 
 R12 = "  0\nSECTION\n  2\nENTITIES\n{}  0\nENDSEC\n  0\nEOF\n"
