@@ -11,6 +11,13 @@ namespace {
 
 const std::string MARK = "#linetilt-host line ";
 
+// The records the tool counts for one line of text: it takes a line of more than 253
+// characters in pieces of 254.
+long pieces(const std::string& text)
+{
+    return static_cast<long>(text.size() / 254 + 1);
+}
+
 }  // namespace
 
 std::string attributeKind(const std::string& record)
@@ -31,22 +38,25 @@ std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, l
     long records = 0;
     const std::vector<std::string>* written = nullptr;  // the attributes the current file set last
     for (const auto& job : jobs) {
+        const std::string mark = MARK + std::to_string(job.id);
+        const std::string record = job.record.empty() ? lineRecord(job.segment) : job.record;
         bool same = written && *written == job.attributes;
-        long needs = 2 + (same ? 0 : static_cast<long>(job.attributes.size()));
+        long needs = pieces(mark) + pieces(record);
+        for (const auto& attribute : job.attributes)
+            needs += pieces(attribute);
         if (records == 0 || records + needs > limit) {
             if (records > 0)
                 files.push_back(std::move(file));
             file = head;
             records = 2;
-            written = nullptr;
             same = false;
         }
         if (!same)
-            for (const auto& record : job.attributes)
-                file += record + "\r\n", ++records;
+            for (const auto& attribute : job.attributes)
+                file.append(attribute).append("\r\n"), records += pieces(attribute);
         written = &job.attributes;
-        file.append(MARK).append(std::to_string(job.id)).append("\r\n").append(job.record.empty() ? lineRecord(job.segment) : job.record).append("\r\n");
-        records += 2;
+        file.append(mark).append("\r\n").append(record).append("\r\n");
+        records += pieces(mark) + pieces(record);
     }
     // The host runs the tool also when nothing is selected: its restore records are an answer too.
     files.push_back(records > 0 ? std::move(file) : head);
