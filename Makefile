@@ -72,6 +72,7 @@ bench:
 	@echo "== hot paths =="
 	@$(BUILD)/bench/micro_bench --benchmark_min_time=0.5
 	@echo "== the host's stand-in on DXF drawings =="
+	@scripts/need-packages time
 	@bench/host_bench.py $(BUILD)/linetilt-host $(BUILD)/linetilt
 
 coverage:

@@ -108,6 +108,9 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
 {
     drawing.bytes = std::move(bytes);
     const std::string& all = drawing.bytes;
+    // Room for as many lines as a drawing of LINEs alone would hold, about; room never
+    // touched costs no memory, and the lines are not moved again and again as they come.
+    drawing.lines.reserve(all.size() / 128);
     LineReader reader(all);
     std::string section;
     bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
@@ -229,8 +232,12 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
 
 std::string writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values)
 {
+    std::size_t size = drawing.bytes.size();
+    for (const auto& change : values)
+        for (int i = 0; i < 4; ++i)
+            size += change.texts[i].size() - drawing.lines[change.index].length[i];
     std::string out;
-    out.reserve(drawing.bytes.size() + values.size() * 16);
+    out.reserve(size);
     std::size_t from = 0;
     for (const auto& change : values) {
         const DxfLine& line = drawing.lines[change.index];

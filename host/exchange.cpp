@@ -20,7 +20,7 @@ long pieces(const std::string& text)
 
 }  // namespace
 
-std::string attributeKind(const std::string& record)
+std::string attributeKind(std::string_view record)
 {
     if (record.compare(0, 3, "cn0") == 0)
         return "cn0";
@@ -71,13 +71,13 @@ bool readCommands(const std::string& stream, Commands& commands)
     for (std::size_t at = 0; at < stream.size();) {
         std::size_t end = stream.find('\n', at);
         std::size_t stop = end == std::string::npos ? stream.size() : end;
-        std::string record = stream.substr(at, stop - at);
+        std::string_view record = std::string_view(stream).substr(at, stop - at);
         at = stop + 1;
         ++number;
         if (!record.empty() && record.back() == '\r')
-            record.pop_back();
+            record.remove_suffix(1);
         if (number == 1 && record.compare(0, 2, "he") == 0) {
-            commands.error = hostText(record);
+            commands.error = hostText(std::string(record));
             return false;
         }
         if (number == 1 && record != "hd")
@@ -85,35 +85,35 @@ bool readCommands(const std::string& stream, Commands& commands)
         if (record == "hd") {
             continue;
         } else if (record.compare(0, MARK.size(), MARK) == 0) {
-            current = std::atol(record.c_str() + MARK.size());
+            current = std::atol(std::string(record.substr(MARK.size())).c_str());
             pending.clear();
         } else if (!record.empty() && record[0] == '#') {
             continue;  // comments, and the end-of-run trace lines of debug level 1
         } else if (!record.empty() && record[0] == ' ' && current > 0) {
-            commands.lines.push_back({current, std::move(record)});
+            commands.lines.push_back({current, record});
             pending.clear();
         } else if (record.compare(0, 3, "ch ") == 0) {
             Label label{{0, 0}, ""};
-            std::istringstream numbers(record.substr(3));
+            std::istringstream numbers(std::string(record.substr(3)));
             std::string x, y;
             numbers >> x >> y;
             if (!parseNumber(x, label.at.x) || !parseNumber(y, label.at.y))
                 label.at = {0, 0};
             std::size_t quote = record.find('"');
-            label.text = quote == std::string::npos ? "" : record.substr(quote + 1);
+            label.text = quote == std::string::npos ? "" : std::string(record.substr(quote + 1));
             commands.labels.push_back(label);
         } else if (!attributeKind(record).empty() || record.compare(0, 2, "cc") == 0 ||
                    (!record.empty() && record[0] == 'l')) {
-            pending.push_back(record);
+            pending.emplace_back(record);
         } else {
-            commands.unknown.push_back("line " + std::to_string(number) + ": " + record);
+            commands.unknown.push_back("line " + std::to_string(number) + ": " + std::string(record));
         }
     }
     commands.restored = pending;
     return true;
 }
 
-bool parseReturned(const std::string& record, Segment& segment, std::array<std::string_view, 4>& texts)
+bool parseReturned(std::string_view record, Segment& segment, std::array<std::string_view, 4>& texts)
 {
     double v[4];
     std::size_t at = 0;
@@ -124,7 +124,7 @@ bool parseReturned(const std::string& record, Segment& segment, std::array<std::
         if (at == std::string::npos)
             return false;
         std::size_t end = std::min(record.find_first_of(" \t", at), record.size());
-        texts[i] = std::string_view(record).substr(at, end - at);
+        texts[i] = record.substr(at, end - at);
         if (!parseNumber(texts[i], v[i]))
             return false;
         at = end;

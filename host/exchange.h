@@ -33,7 +33,7 @@ struct Label {
 // A line record the tool returned, and the line it replaces.
 struct Returned {
     long id;
-    std::string record;
+    std::string_view record;  // in the command stream, which the caller keeps
 };
 
 struct Commands {
@@ -48,11 +48,11 @@ struct Commands {
 bool readCommands(const std::string& stream, Commands& commands);
 
 // The attribute kind of a record ("lc", "lt", "ly", "lg", "pn", "cn", "cn0"), "" for none.
-std::string attributeKind(const std::string& record);
+std::string attributeKind(std::string_view record);
 
 // The line record " x1 y1 x2 y2" with each coordinate in its shortest exact decimal.
 std::string lineRecord(const Segment& segment);
 
 // Reads the four numbers of a returned line record " x1 y1 x2 y2 ", each finite; false otherwise.
 // `texts` gets the four numbers' places in `record`.
-bool parseReturned(const std::string& record, Segment& segment, std::array<std::string_view, 4>& texts);
+bool parseReturned(std::string_view record, Segment& segment, std::array<std::string_view, 4>& texts);

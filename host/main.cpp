@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "dxf.h"
 #include "exchange.h"
@@ -39,16 +40,18 @@ double angleOf(const std::vector<std::string>& switches)
 }
 
 // Runs the tool over every exchange file and takes its answers; any failure ends the run.
+// The command streams are kept in `streams`, where the outcomes' records lie.
 Commands runAll(const Options& o, const std::vector<std::string>& files, const std::vector<Job>& jobs,
-                std::vector<Outcome>& outcomes)
+                std::vector<Outcome>& outcomes, std::vector<std::unique_ptr<std::string>>& streams)
 {
     Commands all;
     for (const auto& file : files) {
         ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
+        streams.push_back(std::make_unique<std::string>(std::move(run.stream)));
         if (!run.failure.empty())
             fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
         Commands commands;
-        bool understood = run.haveStream && readCommands(run.stream, commands);
+        bool understood = run.haveStream && readCommands(*streams.back(), commands);
         if (run.timedOut || run.status != 0 || !understood) {
             std::string why = run.timedOut          ? "stopped after the time limit"
                               : run.status != 0     ? "status " + std::to_string(run.status)
@@ -69,7 +72,7 @@ Commands runAll(const Options& o, const std::vector<std::string>& files, const s
                 continue;  // a comment of the drawing's own that looks like a mark
             Outcome& outcome = outcomes[job - jobs.begin()];
             if (++outcome.returned == 1)
-                outcome.record = std::move(returned.record);
+                outcome.record = returned.record;
         }
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
         all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
@@ -111,7 +114,8 @@ int main(int argc, char** argv)
 
     std::vector<std::string> files = exchangeFiles(plan.jobs, o.at);
     std::vector<Outcome> outcomes(plan.jobs.size());
-    Commands commands = runAll(o, files, plan.jobs, outcomes);
+    std::vector<std::unique_ptr<std::string>> streams;
+    Commands commands = runAll(o, files, plan.jobs, outcomes, streams);
 
     // Every line comes back once as a line the host can take, or not at all when its ends coincide.
     int dropped = 0;
@@ -132,7 +136,7 @@ int main(int argc, char** argv)
             fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
                                   name + "; the drawing is left as it was");
         if (!parseReturned(outcome.record, outcome.after, outcome.texts))
-            fail(TOOL_FAILED, "the tool returned the line \"" + outcome.record + "\" for the line at " + name +
+            fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
         outcome.turned = true;
         ++modes[turnOf(job.segment, outcome.after).mode];

@@ -42,7 +42,7 @@ Plan recordPlan(const Options& o, const std::string& bytes)
         std::map<long, std::vector<std::string>> replacements;
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
-                replacements[jobs[i].id] = {outcomes[i].record};
+                replacements[jobs[i].id] = {std::string(outcomes[i].record)};
         return newDrawing(*drawing, replacements);
     };
     return plan;
@@ -70,6 +70,8 @@ Plan dxfPlan(const Options& o, std::string bytes)
     plan.notDrawn = drawing->otherEntities;
     std::set<std::string> named;
     std::vector<std::size_t> jobLines;  // the line of each job
+    plan.jobs.reserve(drawing->lines.size());
+    jobLines.reserve(drawing->lines.size());
     for (const auto& line : drawing->lines) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
         bool selected = selectable && (handles.empty() || handles.count(foldedName(line.handle)));
@@ -101,6 +103,7 @@ Plan dxfPlan(const Options& o, std::string bytes)
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
     plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes) {
         std::vector<NewValues> values;
+        values.reserve(outcomes.size());
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
                 values.push_back({lines[i], outcomes[i].texts});

@@ -15,7 +15,7 @@
 struct Outcome {
     bool turned = false;
     Segment after{};
-    std::string record;                     // the returned line record
+    std::string_view record;                // the returned line record, in its command stream
     std::array<std::string_view, 4> texts;  // its four numbers as the tool wrote them, in `record`
     int returned = 0;                       // how many lines came back for it
 };
