@@ -3,7 +3,6 @@
 pair by pair. Usage: dxf_test.py --tool HOST [--runner CMD] [--corpus DIR --every N]"""
 import argparse, glob, io, os, re, subprocess, sys, tempfile
 
-import ezdxf
 from ezdxf import recover
 
 ap = argparse.ArgumentParser()
