@@ -139,6 +139,8 @@ def refusals():
             (R12.format(line("abc", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line("1e999", 0, 10, 0)).encode(), [], 3, "not a number"),
             (open(EXAMPLE, "rb").read(), ["--handle", "FFFF"], 2, "--handle FFFF"),
+            (open(EXAMPLE, "rb").read(), ["--handle", "36,45"], 2, "--handle 45"),  # 45: the paper-space line
+            (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "doors"], 2, "--handle 36"),
             (good.encode(), ["--select", "3"], 2, "--select"),
             (good.encode(), ["--timeout", "0"], 2, "--timeout")]:
         got, out, err, result = host(data, "--at", "0,0", *args)
@@ -150,6 +152,11 @@ def exact_and_batched():
     status, out, err, result = host(R12.format(line("1234.5678901234567", "-0.1", 2000, "0.3")).encode(),
                                     "--at", "1234.5678901234567,-0.1")
     check(status == 0 and b"\n1234.567890123457\n 20\n-0.100000000000\n" in result, f"exact: {err}")
+    # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.
+    status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,36", name="d.txt")
+    check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"handles: {out}{err}")
+    status, out, err, result = host(R12.format(line(5, 5, 5, 5) + line(0, 0, 1, 0)).encode(), "--at", "0,0")
+    check(", 1 turned by 10 degrees, 1 dropped" in out and line(5, 5, 5, 5).encode() in result, f"dropped: {out}")
     # 60,000 lines take three runs of the tool, and each line turns as it would alone.
     shapes = [line(i, -i, 3 * i + 1, i * i) for i in range(10)]
     alone = host(R12.format("".join(shapes)).encode(), "--at", "2,3")[3]
