@@ -29,7 +29,7 @@ def host(dxf_bytes, *args, name="in.dxf"):
     with tempfile.TemporaryDirectory() as work:
         with open(os.path.join(work, name), "wb") as f:
             f.write(dxf_bytes)
-        # Files, not pipes: under Wine, helper processes that outlive the run inherit its pipes.
+        # Files, not pipes: under Wine, Wine's own processes that outlive the run inherit its pipes.
         with open(os.path.join(work, "stdout"), "w+b") as out, open(os.path.join(work, "stderr"), "w+b") as err:
             status = subprocess.run(HOST + [name, *args, "-o", "out.dxf"], cwd=work, stdout=out, stderr=err,
                                     timeout=600).returncode
