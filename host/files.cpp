@@ -100,13 +100,15 @@ bool readWhole(const std::string& path, std::string& bytes, std::string& error)
         error = failure("open", path);
         return false;
     }
-    bytes.clear();
+    // Straight into the string, sized as the file is; a file that grows meanwhile is read on.
     struct stat status;
-    if (fstat(fileno(in), &status) == 0 && status.st_size > 0)
-        bytes.reserve(static_cast<std::size_t>(status.st_size));
+    std::size_t size = fstat(fileno(in), &status) == 0 && status.st_size > 0 ? status.st_size : 0;
+    bytes.resize(size);
+    std::size_t got = std::fread(bytes.data(), 1, size, in);
+    bytes.resize(got);
     char chunk[1 << 16];
     std::size_t n;
-    while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+    while (got == size && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
         bytes.append(chunk, n);
     bool failed = std::ferror(in) != 0;
     int saved = errno;
