@@ -142,7 +142,7 @@ std::string svg(const Picture& picture)
         << "\">grey: before; coloured: after, by colour attribute; \u25a0 pivot; red circle: indicated point</text>\n";
     if (picture.notDrawn > 0)
         out << "<text x=\"10\" y=\"" << height - 48 << "\">" << picture.notDrawn
-            << " entities of other kinds not drawn</text>\n";
+            << " other entities not drawn (not LINEs of the model space)</text>\n";
     out << "</g>\n</svg>\n";
     return out.str();
 }

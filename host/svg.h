@@ -24,7 +24,7 @@ struct Picture {
     std::vector<Label> labels;
     Point at;
     double angle;
-    int notDrawn = 0;  // entities of other kinds, which the picture leaves out
+    int notDrawn = 0;  // the entities the picture leaves out: other kinds, paper space
 };
 
 // How many turns went about each pivot: index 1 first end, 2 midpoint, 3 second end.
