@@ -1,6 +1,7 @@
 // Selecting the lines of a drawing, record text or DXF, and writing the drawing back.
 #include "plan.h"
 
+#include <algorithm>
 #include <memory>
 #include <set>
 
@@ -8,6 +9,18 @@
 #include "dxf.h"
 #include "status.h"
 #include "svg.h"
+
+namespace {
+
+// A handle as a number: hexadecimal digits in any case, leading zeros dropped.
+std::string handleKey(std::string_view handle)
+{
+    std::string key = foldedName(handle);
+    key.erase(0, std::min(key.find_first_not_of('0'), key.size() - (key.empty() ? 0 : 1)));
+    return key;
+}
+
+}  // namespace
 
 Plan recordPlan(const Options& o, const std::string& bytes)
 {
@@ -60,7 +73,7 @@ Plan dxfPlan(const Options& o, std::string bytes)
     for (const auto& layer : o.layers)
         layers.insert(foldedName(layer));
     for (auto handle : o.handles)
-        handles.insert(foldedName(handle));
+        handles.insert(handleKey(handle));
     auto where = [&](const DxfLine& line) {
         return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
                (line.handle.empty() ? "" : " " + std::string(line.handle));
@@ -74,11 +87,11 @@ Plan dxfPlan(const Options& o, std::string bytes)
     jobLines.reserve(drawing->lines.size());
     for (const auto& line : drawing->lines) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
-        bool selected = selectable && (handles.empty() || handles.count(foldedName(line.handle)));
+        bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
         if (selected && !line.problem.empty())
             fail(DRAWING_REFUSED, where(line) + ": " + line.problem + "; nothing is written");
         if (selected && !handles.empty())
-            named.insert(foldedName(line.handle));
+            named.insert(handleKey(line.handle));
         if (!line.modelSpace || !line.problem.empty()) {
             ++plan.notDrawn;
             continue;
@@ -98,7 +111,7 @@ Plan dxfPlan(const Options& o, std::string bytes)
         plan.drawnJob.push_back(selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
     for (const auto& handle : o.handles)
-        if (!named.count(foldedName(handle)))
+        if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
     plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes) {

@@ -153,7 +153,7 @@ def exact_and_batched():
                                     "--at", "1234.5678901234567,-0.1")
     check(status == 0 and b"\n1234.567890123457\n 20\n-0.100000000000\n" in result, f"exact: {err}")
     # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.
-    status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,36", name="d.txt")
+    status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,0036", name="d.txt")
     check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"handles: {out}{err}")
     status, out, err, result = host(R12.format(line(5, 5, 5, 5) + line(0, 0, 1, 0)).encode(), "--at", "0,0")
     check(", 1 turned by 10 degrees, 1 dropped" in out and line(5, 5, 5, 5).encode() in result, f"dropped: {out}")
