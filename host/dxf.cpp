@@ -230,25 +230,20 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
     return true;
 }
 
-std::string writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values)
+void writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values,
+               const std::function<void(std::string_view)>& put)
 {
-    std::size_t size = drawing.bytes.size();
-    for (const auto& change : values)
-        for (int i = 0; i < 4; ++i)
-            size += change.texts[i].size() - drawing.lines[change.index].length[i];
-    std::string out;
-    out.reserve(size);
+    std::string_view bytes = drawing.bytes;
     std::size_t from = 0;
     for (const auto& change : values) {
         const DxfLine& line = drawing.lines[change.index];
         std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
         std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
         for (int i : order) {
-            out.append(drawing.bytes, from, line.at[i] - from);
-            out.append(change.texts[i]);
+            put(bytes.substr(from, line.at[i] - from));
+            put(change.texts[i]);
             from = line.at[i] + line.length[i];
         }
     }
-    out.append(drawing.bytes, from, std::string::npos);
-    return out;
+    put(bytes.substr(from));
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -46,5 +47,7 @@ struct NewValues {
     std::array<std::string_view, 4> texts;
 };
 
-// The drawing's bytes with the values of some lines replaced; `values` in the order of the lines.
-std::string writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values);
+// Puts the drawing's bytes with the values of some lines replaced, piece by piece;
+// `values` in the order of the lines.
+void writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values,
+               const std::function<void(std::string_view)>& put);

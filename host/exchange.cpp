@@ -30,37 +30,38 @@ std::string attributeKind(std::string_view record)
     return "";
 }
 
-std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, long limit)
+ExchangeFiles::ExchangeFiles(const std::vector<Job>& jobs, Point at, long limit)
+    : jobs_(jobs), head_("hq\r\nhp1ln " + shortest(at.x) + " " + shortest(at.y) + "\r\n"), limit_(limit)
 {
-    const std::string head = "hq\r\nhp1ln " + shortest(at.x) + " " + shortest(at.y) + "\r\n";
-    std::vector<std::string> files;
-    std::string file;
-    long records = 0;
-    const std::vector<std::string>* written = nullptr;  // the attributes the current file set last
-    for (const auto& job : jobs) {
+}
+
+bool ExchangeFiles::next(std::string& file)
+{
+    if (any_ && done_ == jobs_.size())
+        return false;
+    any_ = true;
+    file = head_;
+    long records = 2;
+    const std::vector<std::string>* written = nullptr;  // the attributes this file set last
+    for (; done_ < jobs_.size(); ++done_) {
+        const Job& job = jobs_[done_];
         const std::string mark = MARK + std::to_string(job.id);
         const std::string record = job.record.empty() ? lineRecord(job.segment) : job.record;
         bool same = written && *written == job.attributes;
         long needs = pieces(mark) + pieces(record);
-        for (const auto& attribute : job.attributes)
-            needs += pieces(attribute);
-        if (records == 0 || records + needs > limit) {
-            if (records > 0)
-                files.push_back(std::move(file));
-            file = head;
-            records = 2;
-            same = false;
-        }
         if (!same)
             for (const auto& attribute : job.attributes)
-                file.append(attribute).append("\r\n"), records += pieces(attribute);
+                needs += pieces(attribute);
+        if (records > 2 && records + needs > limit_)
+            break;
+        if (!same)
+            for (const auto& attribute : job.attributes)
+                file.append(attribute).append("\r\n");
         written = &job.attributes;
         file.append(mark).append("\r\n").append(record).append("\r\n");
-        records += pieces(mark) + pieces(record);
+        records += needs;
     }
-    // The host runs the tool also when nothing is selected: its restore records are an answer too.
-    files.push_back(records > 0 ? std::move(file) : head);
-    return files;
+    return true;
 }
 
 bool readCommands(const std::string& stream, Commands& commands)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <string_view>
@@ -22,8 +23,21 @@ struct Job {
 
 // The exchange files for `jobs` with `at` as the indicated point: "hq", the point, and for
 // each line the attribute records that changed, a comment naming its line and its record,
-// in as many files as the record limit asks.
-std::vector<std::string> exchangeFiles(const std::vector<Job>& jobs, Point at, long limit = RECORD_LIMIT);
+// in as many files as the record limit asks. They are made one at a time, as the runs need them.
+class ExchangeFiles {
+public:
+    ExchangeFiles(const std::vector<Job>& jobs, Point at, long limit = RECORD_LIMIT);
+    // The next file; false when every line has gone into one. The host runs the tool also
+    // when nothing is selected (its restore records are an answer too): one file at least.
+    bool next(std::string& file);
+
+private:
+    const std::vector<Job>& jobs_;
+    std::string head_;
+    long limit_;
+    std::size_t done_ = 0;
+    bool any_ = false;
+};
 
 struct Label {
     Point at;

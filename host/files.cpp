@@ -139,7 +139,7 @@ bool writeNew(const std::string& path, const std::string& bytes, std::string& er
     return true;
 }
 
-bool replaceFile(const std::string& path, const std::string& bytes, std::string& error)
+bool replaceFile(const std::string& path, const Producer& produce, std::string& error)
 {
     std::string beside;
     int fd = -1;
@@ -153,8 +153,23 @@ bool replaceFile(const std::string& path, const std::string& bytes, std::string&
         error = failure("create", beside);
         return false;
     }
-    bool written = writeAll(fd, bytes) && sync(fd);
-    int saved = errno;
+    // Through a buffer of its own, so that a large drawing is never held twice.
+    std::string buffer;
+    bool written = true;
+    int saved = 0;
+    auto flush = [&]() {
+        if (written && !writeAll(fd, buffer))
+            written = false, saved = errno;
+        buffer.clear();
+    };
+    produce([&](std::string_view piece) {
+        buffer.append(piece);
+        if (buffer.size() >= (1u << 20))
+            flush();
+    });
+    flush();
+    if (written && !sync(fd))
+        written = false, saved = errno;
     bool closed = closeFile(fd) == 0;
     if (!written || !closed) {
         errno = written ? errno : saved;

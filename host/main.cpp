@@ -41,11 +41,12 @@ double angleOf(const std::vector<std::string>& switches)
 
 // Runs the tool over every exchange file and takes its answers; any failure ends the run.
 // The command streams are kept in `streams`, where the outcomes' records lie.
-Commands runAll(const Options& o, const std::vector<std::string>& files, const std::vector<Job>& jobs,
-                std::vector<Outcome>& outcomes, std::vector<std::unique_ptr<std::string>>& streams)
+Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outcome>& outcomes,
+                std::vector<std::unique_ptr<std::string>>& streams)
 {
     Commands all;
-    for (const auto& file : files) {
+    ExchangeFiles files(jobs, o.at);
+    for (std::string file; files.next(file);) {
         ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
         streams.push_back(std::make_unique<std::string>(std::move(run.stream)));
         if (!run.failure.empty())
@@ -112,10 +113,9 @@ int main(int argc, char** argv)
         fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
     Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes);
 
-    std::vector<std::string> files = exchangeFiles(plan.jobs, o.at);
     std::vector<Outcome> outcomes(plan.jobs.size());
     std::vector<std::unique_ptr<std::string>> streams;
-    Commands commands = runAll(o, files, plan.jobs, outcomes, streams);
+    Commands commands = runAll(o, plan.jobs, outcomes, streams);
 
     // Every line comes back once as a line the host can take, or not at all when its ends coincide.
     int dropped = 0;
@@ -144,15 +144,17 @@ int main(int argc, char** argv)
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
 
-    if (!o.output.empty() && !replaceFile(o.output, plan.write(plan.jobs, outcomes), problem))
+    auto newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
+    if (!o.output.empty() && !replaceFile(o.output, newDrawing, problem))
         fail(NOT_WRITTEN, problem);
-    if (!o.picture.empty() && !replaceFile(o.picture, svg(picture(plan, outcomes, commands, o)), problem))
+    auto drawn = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
+    if (!o.picture.empty() && !replaceFile(o.picture, drawn, problem))
         fail(NOT_WRITTEN, problem);
 
     std::printf("%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", plan.jobs.size(),
                 plan.jobs.size() - dropped, angleOf(o.switches), dropped);
     std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
-    std::printf("runs of the tool: %zu\n", files.size());
+    std::printf("runs of the tool: %zu\n", streams.size());
     if (kind == DrawingKind::Records) {
         std::printf("attributes restored:");
         for (const auto& record : commands.restored)

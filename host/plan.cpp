@@ -51,12 +51,13 @@ Plan recordPlan(const Options& o, const std::string& bytes)
         plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
-    plan.write = [drawing](const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes) {
+    plan.write = [drawing](const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
+                           const std::function<void(std::string_view)>& put) {
         std::map<long, std::vector<std::string>> replacements;
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
                 replacements[jobs[i].id] = {std::string(outcomes[i].record)};
-        return newDrawing(*drawing, replacements);
+        put(newDrawing(*drawing, replacements));
     };
     return plan;
 }
@@ -114,13 +115,14 @@ Plan dxfPlan(const Options& o, std::string bytes)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes) {
+    plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes,
+                                                        const std::function<void(std::string_view)>& put) {
         std::vector<NewValues> values;
         values.reserve(outcomes.size());
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
                 values.push_back({lines[i], outcomes[i].texts});
-        return writeBack(*drawing, values);
+        writeBack(*drawing, values, put);
     };
     return plan;
 }

@@ -26,7 +26,10 @@ struct Plan {
     std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
     std::vector<long> drawnJob;                          // the job of each drawn line, -1 for none
     int notDrawn = 0;
-    std::function<std::string(const std::vector<Job>&, const std::vector<Outcome>&)> write;
+    // Puts the new drawing, piece by piece.
+    std::function<void(const std::vector<Job>&, const std::vector<Outcome>&,
+                       const std::function<void(std::string_view)>&)>
+        write;
     bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
 };
 
