@@ -113,6 +113,7 @@ int waitProcess(Process& process, double seconds, bool& timedOut)
     DWORD code = 0;
     if (timedOut) {
         TerminateJobObject(job, 1);
+        TerminateProcess(handle, 1);  // should it have stayed outside the job
         WaitForSingleObject(handle, INFINITE);
     } else {
         GetExitCodeProcess(handle, &code);
