@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -163,5 +165,7 @@ int main(int argc, char** argv)
     }
     if (!commands.labels.empty())
         std::printf("text labels: %zu\n", commands.labels.size());
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        fail(NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno));
     return commands.unknown.empty() ? OK : TOOL_FAILED;
 }
