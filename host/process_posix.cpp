@@ -1,4 +1,4 @@
-// POSIX processes: fork and exec in a new process group; a timeout kills the whole group.
+// POSIX processes: spawned in a process group of their own; a timeout kills the whole group.
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
