@@ -4,7 +4,8 @@ BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
-TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile strace
+BUILD_PACKAGES := libcli11-dev
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
 DIST_PACKAGES := zip
 PREFIX := /usr/local
 
@@ -15,11 +16,12 @@ FUZZ_SECONDS := 600
 all: build
 
 build:
+	@scripts/need-packages $(BUILD_PACKAGES)
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(BUILD) -j2
 
 windows:
-	@scripts/need-packages $(WINDOWS_PACKAGES)
+	@scripts/need-packages $(WINDOWS_PACKAGES) $(BUILD_PACKAGES)
 	@cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WINBUILD) -j2
 
@@ -33,6 +35,10 @@ demo: build
 	@echo "== the new drawing ($(BUILD)/demo/drawing-new.txt) =="
 	@tr -d '\r' < $(BUILD)/demo/drawing-new.txt
 	@echo "== the picture: $(BUILD)/demo/preview.svg =="
+	@echo "== examples/drawing.dxf (made by examples/make_drawing.py), layers walls and doors =="
+	@$(BUILD)/linetilt-host examples/drawing.dxf --at 0,0 --layer walls --layer doors \
+	    -o $(BUILD)/demo/drawing-new.dxf --svg $(BUILD)/demo/drawing-dxf.svg
+	@echo "== the new drawing: $(BUILD)/demo/drawing-new.dxf; its picture: $(BUILD)/demo/drawing-dxf.svg =="
 
 # Unit tests natively; the black-box suite against both builds, the Windows one under Wine;
 # then every native test again under the sanitizers, and the fuzzer for half a minute.
@@ -68,6 +74,9 @@ bench:
 	@$(BUILD)/bench/run_bench $(BUILD)/linetilt
 	@echo "== hot paths =="
 	@$(BUILD)/bench/micro_bench --benchmark_min_time=0.5
+	@echo "== the host's stand-in on DXF drawings =="
+	@scripts/need-packages time
+	@bench/host_bench.py $(BUILD)/linetilt-host $(BUILD)/linetilt
 
 coverage:
 	@scripts/need-packages gcovr

@@ -2,18 +2,9 @@
 #include "drawing.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
-std::string attributeKind(const std::string& record)
-{
-    if (record.compare(0, 3, "cn0") == 0)
-        return "cn0";
-    for (const char* kind : {"lc", "lt", "ly", "lg", "pn", "cn"})
-        if (record.compare(0, 2, kind) == 0)
-            return kind;
-    return "";
-}
+#include "exchange.h"
 
 int colourOf(const Attributes& attributes)
 {
@@ -29,16 +20,13 @@ bool parseSegment(const std::string& record, Segment& segment)
     return static_cast<bool>(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y);
 }
 
-bool readDrawing(const std::string& path, const std::set<int>& selection, Drawing& drawing, std::string& error)
+bool readDrawing(const std::string& bytes, const std::string& name, const std::set<long>& selection,
+                 Drawing& drawing, std::string& error)
 {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        error = "cannot read " + path;
-        return false;
-    }
+    std::istringstream in(bytes);
     Attributes inForce;
     std::string text;
-    for (int number = 1; std::getline(in, text); ++number) {
+    for (long number = 1; std::getline(in, text); ++number) {
         if (!text.empty() && text.back() == '\r') {
             text.pop_back();
             drawing.crlf = true;
@@ -57,7 +45,7 @@ bool readDrawing(const std::string& path, const std::set<int>& selection, Drawin
             line.isLine = true;
             line.selected = selection.empty() || selection.count(number) > 0;
         } else if (!text.empty() && text[0] != '#') {
-            error = path + ":" + std::to_string(number) + ": not a record of a drawing: " + text;
+            error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + text;
             return false;
         }
         line.attributes = inForce;
@@ -66,7 +54,7 @@ bool readDrawing(const std::string& path, const std::set<int>& selection, Drawin
     return true;
 }
 
-std::string newDrawing(const Drawing& drawing, const std::map<int, std::vector<std::string>>& replacements)
+std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements)
 {
     const char* end = drawing.crlf ? "\r\n" : "\n";
     std::string out;

@@ -1,85 +1,31 @@
-// linetilt-host: plays the host CAD program for linetilt, so that a drawing can be run
-// through the tool end to end and the result looked at.
+// linetilt-host: plays the host CAD program for linetilt, so that a drawing (the host's
+// record text or an ASCII DXF) can be run through the tool end to end and the result looked at.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
 
-#include "drawing.h"
-#include "stream.h"
+#include "dxf.h"
+#include "exchange.h"
+#include "files.h"
+#include "options.h"
+#include "plan.h"
+#include "runner.h"
+#include "status.h"
 #include "svg.h"
 
+void fail(int status, const std::string& message)
+{
+    std::fprintf(stderr, "linetilt-host: %s\n", message.c_str());
+    std::exit(status);
+}
+
 namespace {
-
-const char* USAGE =
-    "usage: linetilt-host DRAWING --at X,Y [--tool PATH] [-o NEW_DRAWING] [--svg PICTURE.svg]\n"
-    "                     [--select N,N,...] [--timeout SECONDS] [-- TOOL SWITCHES...]\n"
-    "       linetilt-host --version\n";
-
-struct Options {
-    std::string drawing, tool, output, picture;
-    Point at{0, 0};
-    bool haveAt = false;
-    std::set<int> selection;
-    int timeout = 30;
-    std::vector<std::string> switches;
-};
-
-[[noreturn]] void usage(const std::string& problem)
-{
-    std::fprintf(stderr, "linetilt-host: %s\n%s", problem.c_str(), USAGE);
-    std::exit(2);
-}
-
-Options parse(int argc, char** argv)
-{
-    Options o;
-    o.tool = (std::filesystem::read_symlink("/proc/self/exe").parent_path() / "linetilt").string();
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        auto value = [&]() -> std::string {
-            if (i + 1 >= argc)
-                usage(arg + " needs a value");
-            return argv[++i];
-        };
-        if (arg == "--version") {
-            std::printf("linetilt-host %s\n", LINETILT_VERSION);
-            std::exit(0);
-        } else if (arg == "--") {
-            o.switches.assign(argv + i + 1, argv + argc);
-            break;
-        } else if (arg == "--at") {
-            std::string v = value();
-            char comma;
-            std::istringstream xy(v);
-            if (!(xy >> o.at.x >> comma >> o.at.y) || comma != ',')
-                usage("--at takes X,Y");
-            o.haveAt = true;
-        } else if (arg == "--tool") {
-            o.tool = value();
-        } else if (arg == "-o") {
-            o.output = value();
-        } else if (arg == "--svg") {
-            o.picture = value();
-        } else if (arg == "--timeout") {
-            o.timeout = std::atoi(value().c_str());
-        } else if (arg == "--select") {
-            std::istringstream numbers(value());
-            for (std::string n; std::getline(numbers, n, ',');)
-                o.selection.insert(std::atoi(n.c_str()));
-        } else if (o.drawing.empty() && arg[0] != '-') {
-            o.drawing = arg;
-        } else {
-            usage("unknown argument " + arg);
-        }
-    }
-    if (o.drawing.empty() || !o.haveAt)
-        usage("DRAWING and --at are required");
-    return o;
-}
 
 // The tilt angle the switches ask for, read as the tool reads its p switch.
 double angleOf(const std::vector<std::string>& switches)
@@ -95,94 +41,131 @@ double angleOf(const std::vector<std::string>& switches)
     return angle;
 }
 
-bool writeFile(const std::string& path, const std::string& bytes)
+// Runs the tool over every exchange file and takes its answers; any failure ends the run.
+// The command streams are kept in `streams`, where the outcomes' records lie.
+Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outcome>& outcomes,
+                std::vector<std::unique_ptr<std::string>>& streams)
 {
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    out.close();
-    if (!out)
-        std::fprintf(stderr, "linetilt-host: cannot write %s\n", path.c_str());
-    return static_cast<bool>(out);
+    Commands all;
+    ExchangeFiles files(jobs, o.at);
+    for (std::string file; files.next(file);) {
+        ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
+        streams.push_back(std::make_unique<std::string>(std::move(run.stream)));
+        if (!run.failure.empty())
+            fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
+        Commands commands;
+        bool understood = run.haveStream && readCommands(*streams.back(), commands);
+        if (run.timedOut || run.status != 0 || !understood) {
+            std::string why = run.timedOut          ? "stopped after the time limit"
+                              : run.status != 0     ? "status " + std::to_string(run.status)
+                              : !run.haveStream     ? "it left no command stream"
+                                                    : "its command stream does not begin with hd";
+            std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n", why.c_str());
+            if (!commands.error.empty())
+                std::fprintf(stderr, "linetilt-host: the tool says: %s\n", commands.error.c_str());
+            if (!run.err.empty())
+                std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
+            std::exit(TOOL_FAILED);
+        }
+        // The jobs are in the order of their ids, so each returned line finds its own by search.
+        for (auto& returned : commands.lines) {
+            auto job = std::lower_bound(jobs.begin(), jobs.end(), returned.id,
+                                        [](const Job& j, long id) { return j.id < id; });
+            if (job == jobs.end() || job->id != returned.id)
+                continue;  // a comment of the drawing's own that looks like a mark
+            Outcome& outcome = outcomes[job - jobs.begin()];
+            if (++outcome.returned == 1)
+                outcome.record = returned.record;
+        }
+        all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
+        all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
+        all.restored = commands.restored;
+    }
+    return all;
+}
+
+Picture picture(const Plan& plan, const std::vector<Outcome>& outcomes, const Commands& commands, const Options& o)
+{
+    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches), plan.notDrawn};
+    for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
+        const auto& [segment, colour] = plan.drawn[i];
+        picture.before.push_back(segment);
+        long job = plan.drawnJob[i];
+        const Outcome* outcome = job < 0 ? nullptr : &outcomes[job];
+        if (outcome && outcome->turned) {
+            picture.after.push_back({outcome->after, colour});
+            picture.turns.push_back(turnOf(segment, outcome->after));
+        } else if (!outcome || !plan.dropsVanish) {
+            picture.after.push_back({segment, colour});
+        }
+    }
+    return picture;
 }
 
 }  // namespace
 
 int main(int argc, char** argv)
 {
-    Options o = parse(argc, argv);
-    Drawing drawing;
-    std::string problem;
-    if (!readDrawing(o.drawing, o.selection, drawing, problem)) {
-        std::fprintf(stderr, "linetilt-host: %s\n", problem.c_str());
-        return 1;
-    }
+    Options o = parseOptions(argc, argv);
+    std::string bytes, problem;
+    if (!readWhole(o.drawing, bytes, problem))
+        fail(DRAWING_REFUSED, problem);
+    DrawingKind kind = kindOf(bytes);
+    if (kind == DrawingKind::BinaryDxf)
+        fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
+    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes);
 
-    for (int number : o.selection) {
-        bool isLine = number >= 1 && number <= static_cast<int>(drawing.lines.size()) && drawing.lines[number - 1].isLine;
-        if (!isLine) {
-            std::fprintf(stderr, "linetilt-host: --select %d: line %d of %s is not a line record\n", number, number,
-                         o.drawing.c_str());
-            return 2;
+    std::vector<Outcome> outcomes(plan.jobs.size());
+    std::vector<std::unique_ptr<std::string>> streams;
+    Commands commands = runAll(o, plan.jobs, outcomes, streams);
+
+    // Every line comes back once as a line the host can take, or not at all when its ends coincide.
+    int dropped = 0;
+    std::array<int, 4> modes = {};
+    for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
+        const Job& job = plan.jobs[i];
+        Outcome& outcome = outcomes[i];
+        std::string name = o.drawing + ":" + std::to_string(job.id);
+        if (outcome.returned == 0) {
+            bool coincide = job.segment.a.x == job.segment.b.x && job.segment.a.y == job.segment.b.y;
+            if (!coincide)
+                fail(TOOL_FAILED, "the tool returned no line for the line at " + name +
+                                      "; the drawing is left as it was");
+            ++dropped;
+            continue;
         }
-    }
-
-    ToolRun run = runTool(o.tool, o.switches, exchangeFile(drawing, o.at), o.timeout);
-    Commands commands;
-    bool understood = run.haveStream && readCommands(run.stream, commands);
-    if (run.status != 0 || !understood) {
-        std::string why = run.status == -1  ? "stopped after the time limit"
-                          : run.status != 0 ? "status " + std::to_string(run.status)
-                          : !run.haveStream ? "it left no command stream"
-                                            : "its command stream does not begin with hd";
-        std::fprintf(stderr, "linetilt-host: the tool failed (%s); the drawing is left as it was\n", why.c_str());
-        if (!commands.error.empty())
-            std::fprintf(stderr, "linetilt-host: the tool says: %s\n", commands.error.c_str());
-        if (!run.err.empty())
-            std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
-        return 1;
+        if (outcome.returned != 1)
+            fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
+                                  name + "; the drawing is left as it was");
+        if (!parseReturned(outcome.record, outcome.after, outcome.texts))
+            fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name +
+                                  ", which the host cannot take (four finite numbers); the drawing is left as it was");
+        outcome.turned = true;
+        ++modes[turnOf(job.segment, outcome.after).mode];
     }
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
 
-    Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches)};
-    int selected = 0, dropped = 0;
-    for (const auto& line : drawing.lines) {
-        if (!line.isLine)
-            continue;
-        picture.before.push_back(line.segment);
-        int colour = colourOf(line.attributes);
-        auto returned = commands.lines.find(line.number);
-        if (!line.selected) {
-            picture.after.push_back({line.segment, colour});
-            continue;
-        }
-        ++selected;
-        if (returned == commands.lines.end()) {
-            ++dropped;
-            continue;
-        }
-        for (const auto& record : returned->second) {
-            Segment after;
-            parseSegment(record, after);
-            picture.after.push_back({after, colour});
-            picture.turns.push_back(turnOf(line.segment, after, colour));
-        }
-    }
+    auto newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
+    if (!o.output.empty() && !replaceFile(o.output, newDrawing, problem))
+        fail(NOT_WRITTEN, problem);
+    auto drawn = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
+    if (!o.picture.empty() && !replaceFile(o.picture, drawn, problem))
+        fail(NOT_WRITTEN, problem);
 
-    if (!o.output.empty() && !writeFile(o.output, newDrawing(drawing, commands.lines)))
-        return 1;
-    if (!o.picture.empty() && !writeFile(o.picture, svg(picture)))
-        return 1;
-
-    std::array<int, 4> modes = pivotCounts(picture.turns);
-    std::printf("%d lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", selected,
-                picture.turns.size(), picture.angle, dropped);
+    std::printf("%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", plan.jobs.size(),
+                plan.jobs.size() - dropped, angleOf(o.switches), dropped);
     std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
-    std::printf("attributes restored:");
-    for (const auto& record : commands.restored)
-        std::printf(" %s", record.c_str());
-    std::printf("\n");
+    std::printf("runs of the tool: %zu\n", streams.size());
+    if (kind == DrawingKind::Records) {
+        std::printf("attributes restored:");
+        for (const auto& record : commands.restored)
+            std::printf(" %s", record.c_str());
+        std::printf("\n");
+    }
     if (!commands.labels.empty())
         std::printf("text labels: %zu\n", commands.labels.size());
-    return commands.unknown.empty() ? 0 : 1;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        fail(NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno));
+    return commands.unknown.empty() ? OK : TOOL_FAILED;
 }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <sstream>
 
+#include "text.h"
+
 namespace {
 
 double distance(Point p, Point q)
@@ -21,7 +23,7 @@ Point middle(const Segment& s)
 std::string escaped(const std::string& text)
 {
     std::string out;
-    for (char c : text) {
+    for (char c : hostText(text)) {
         if (c == '<')
             out += "&lt;";
         else if (c == '>')
@@ -34,17 +36,25 @@ std::string escaped(const std::string& text)
     return out;
 }
 
-// The stroke colour of a CAD colour number.
-std::string colourName(int colour)
+}  // namespace
+
+std::string hostColour(int colour)
 {
     static const char* palette[] = {"#000000", "#000000", "#d62728", "#2ca02c", "#1f77b4",
                                     "#e6a800", "#c400c4", "#17becf", "#7f7f7f", "#8c564b"};
     return palette[colour >= 0 && colour < 10 ? colour : 1];
 }
 
-}  // namespace
+std::string dxfColour(int index)
+{
+    // The first nine colours of the DXF index; white (7) is drawn black on the white page.
+    static const char* palette[] = {"#000000", "#ff0000", "#e6c300", "#00b000", "#00a8a8",
+                                    "#0000ff", "#c400c4", "#000000", "#808080", "#b0b0b0"};
+    index = index < 0 ? -index : index;
+    return palette[index < 10 ? index : 7];
+}
 
-Turn turnOf(const Segment& before, const Segment& after, int colour)
+Turn turnOf(const Segment& before, const Segment& after)
 {
     Segment ordered = before;
     if (ordered.a.x > ordered.b.x)  // the tool orders the ends by x first
@@ -53,7 +63,7 @@ Turn turnOf(const Segment& before, const Segment& after, int colour)
     double dm = distance(middle(ordered), middle(after));
     int mode = d1 <= d2 && d1 <= dm ? 1 : d2 <= dm ? 3 : 2;
     Point pivot = mode == 1 ? ordered.a : mode == 3 ? ordered.b : middle(ordered);
-    return {before, after, pivot, mode, colour};
+    return {before, after, pivot, mode};
 }
 
 std::array<int, 4> pivotCounts(const std::vector<Turn>& turns)
@@ -81,12 +91,16 @@ std::string svg(const Picture& picture)
         include(label.at);
     // The view is 800 units wide, one unit a pixel at the picture's own size, so that stroke
     // widths and text sizes mean the same in renderers that scale strokes and those that don't.
-    double size = std::max({maxX - minX, maxY - minY, 1e-9});
-    double margin = size * 0.08;
-    double k = 800 / (maxX - minX + 2 * margin);
-    double height = (maxY - minY + 2 * margin) * k + 50;  // and room for the legend
-    auto X = [&](double x) { return (x - minX + margin) * k; };
-    auto Y = [&](double y) { return (maxY + margin - y) * k; };
+    // It is worked out in halves of the coordinates, so that no difference between two finite
+    // coordinates overflows, even between -1e308 and 1e308.
+    double halfWidth = maxX / 2 - minX / 2, halfHeight = maxY / 2 - minY / 2;
+    double margin = std::max({halfWidth, halfHeight, 1e-9}) * 0.08;
+    double k = 800 / (halfWidth + 2 * margin);
+    // and room for the legend, with a third line for what is not drawn
+    double height = (halfHeight + 2 * margin) * k + (picture.notDrawn > 0 ? 68 : 50);
+    auto X = [&](double x) { return (x / 2 - minX / 2 + margin) * k; };
+    auto Y = [&](double y) { return (maxY / 2 - y / 2 + margin) * k; };
+    auto drawable = [](Point p) { return std::isfinite(p.x) && std::isfinite(p.y); };
 
     std::ostringstream out;
     out.precision(10);
@@ -95,6 +109,8 @@ std::string svg(const Picture& picture)
         << "\" viewBox=\"0 0 800 " << std::lround(height) << "\">\n"
         << "<rect width=\"800\" height=\"" << std::lround(height) << "\" fill=\"#ffffff\"/>\n";
     auto line = [&](const Segment& s, const std::string& colour, double width, const char* cls) {
+        if (!drawable(s.a) || !drawable(s.b))
+            return;
         out << "<line class=\"" << cls << "\" x1=\"" << X(s.a.x) << "\" y1=\"" << Y(s.a.y) << "\" x2=\""
             << X(s.b.x) << "\" y2=\"" << Y(s.b.y) << "\" stroke=\"" << colour << "\" stroke-width=\"" << width
             << "\" vector-effect=\"non-scaling-stroke\"/>\n";
@@ -104,16 +120,18 @@ std::string svg(const Picture& picture)
         line(s, "#bbbbbb", 1, "before");
     out << "</g>\n<g id=\"after\">\n";
     for (const auto& [s, colour] : picture.after)
-        line(s, colourName(colour), 2.5, "after");
+        line(s, colour, 2.5, "after");
     out << "</g>\n<g id=\"pivots\">\n";
     for (const auto& turn : picture.turns)
-        out << "<rect x=\"" << X(turn.pivot.x) - 3 << "\" y=\"" << Y(turn.pivot.y) - 3
+        if (drawable(turn.pivot))
+            out << "<rect x=\"" << X(turn.pivot.x) - 3 << "\" y=\"" << Y(turn.pivot.y) - 3
             << "\" width=\"6\" height=\"6\" fill=\"#000000\"/>\n";
     out << "</g>\n<circle id=\"indicated\" cx=\"" << X(picture.at.x) << "\" cy=\"" << Y(picture.at.y)
         << "\" r=\"7\" fill=\"none\" stroke=\"#d62728\" stroke-width=\"2\" vector-effect=\"non-scaling-stroke\"/>\n";
     out << "<g id=\"labels\" font-family=\"sans-serif\" font-size=\"12\" fill=\"#444444\">\n";
     for (const auto& label : picture.labels)
-        out << "<text x=\"" << X(label.at.x) + 4 << "\" y=\"" << Y(label.at.y) - 4 << "\">" << escaped(label.text)
+        if (drawable(label.at))
+            out << "<text x=\"" << X(label.at.x) + 4 << "\" y=\"" << Y(label.at.y) - 4 << "\">" << escaped(label.text)
             << "</text>\n";
     std::array<int, 4> modes = pivotCounts(picture.turns);
     out << "</g>\n<g id=\"legend\" font-family=\"sans-serif\" font-size=\"13\" fill=\"#000000\">\n"
@@ -121,7 +139,10 @@ std::string svg(const Picture& picture)
         << " lines turned: " << modes[1] << " about the first end, " << modes[2] << " about the midpoint, " << modes[3]
         << " about the second end</text>\n"
         << "<text x=\"10\" y=\"" << height - 12
-        << "\">grey: before; coloured: after, by colour attribute; \u25a0 pivot; red circle: indicated point</text>\n"
-        << "</g>\n</svg>\n";
+        << "\">grey: before; coloured: after, by colour attribute; \u25a0 pivot; red circle: indicated point</text>\n";
+    if (picture.notDrawn > 0)
+        out << "<text x=\"10\" y=\"" << height - 48 << "\">" << picture.notDrawn
+            << " other entities not drawn (not LINEs of the model space)</text>\n";
+    out << "</g>\n</svg>\n";
     return out.str();
 }

@@ -78,6 +78,7 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
               readFile(dir / "new.txt"));
     EXPECT_EQ("2 lines selected, 2 turned by 10 degrees, 0 dropped (their ends coincide)\n"
               "pivots: 2 first end, 0 midpoint, 0 second end\n"
+              "runs of the tool: 1\n"
               "attributes restored: lg14 ly14 lt20 lc2\n",
               run.out);
 }
@@ -125,4 +126,115 @@ TEST(Host, ThePictureShowsTheTurnedLineInItsColour)
     auto [bx, by] = along(before);
     EXPECT_TRUE(isRed(png.at(ax, ay)));
     EXPECT_FALSE(isRed(png.at(bx, by)));
+}
+
+// Command lines the stand-in refuses or answers without running the tool, and what it says.
+TEST(Host, CommandLinesAreCheckedWhole)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int status;
+        std::string says;
+    } cases[] = {
+        {{"--select", "4294967302"}, 2, "--select: takes line numbers"},
+        {{"--select", "2x"}, 2, "--select: takes line numbers"},
+        {{"--at", "1,2junk"}, 2, "--at: takes X,Y"},
+        {{"--timeout", "abc"}, 2, "--timeout: takes a positive number"},
+        {{"--timeout", "0"}, 2, "--timeout: takes a positive number"},
+        {{"--layer", "walls"}, 2, "--layer and --handle are for DXF drawings"},
+        {{"--tool", "/nonexistent"}, 1, "the tool /nonexistent cannot be started: No such file or directory"},
+        {{"--version"}, 0, "linetilt-host "},
+        {{"--help"}, 0, "--timeout"},
+    };
+    Scratch dir;
+    writeFile(dir / "drawing.txt", DRAWING);
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"drawing.txt", "--at", "0,0", "-o", "new.txt"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Outcome run = runTool(dir.path, args);
+        EXPECT_EQ(c.status, run.status) << c.args[0];
+        EXPECT_NE(std::string::npos, (run.out + run.err).find(c.says)) << run.out << run.err;
+        EXPECT_FALSE(exists(dir / "new.txt")) << c.args[0];
+    }
+}
+
+TEST(Host, ALineTheHostCannotTakeLeavesTheDrawing)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", "# keep me\n 0 0 10 0\n 1e200 1 2 3\n");
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "-o", "n.txt"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("for the line at d.txt:3, which the host cannot take")) << run.err;
+    EXPECT_FALSE(exists(dir / "n.txt"));
+}
+
+TEST(Host, TheTimeLimitStopsEveryProcessOfTheTool)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", DRAWING);
+    writeFile(dir / "slow.sh", "#!/bin/sh\nsleep 60 &\necho $! > " + (dir / "child") + "\nwait\n");
+    chmod((dir / "slow.sh").c_str(), 0755);
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "--tool", "./slow.sh", "--timeout", "0.5"});
+    EXPECT_EQ(1, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("stopped after the time limit")) << run.err;
+    int child = std::atoi(readFile(dir / "child").c_str());
+    ASSERT_GT(child, 0);
+    std::string stat = readFile("/proc/" + std::to_string(child) + "/stat");
+    EXPECT_TRUE(stat.empty() || stat.find(") Z ") != std::string::npos) << stat;  // gone, or dead and not reaped
+}
+
+// Coordinates at the ends of the double range and labels in the host's code page, or in none.
+TEST(Host, ThePictureIsValidWhateverTheToolReturns)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", " -1e308 -1e308 1e308 1e308\n");
+    writeFile(dir / "tool.sh", "#!/bin/sh\nprintf 'hd\\r\\n#linetilt-host line 1\\r\\n -1e308 -1e308 1e308 1.7e308\\r\\n"
+                               "ch 1 1 3 0 \"\\202\\240\\r\\nch 2 2 3 0 \"\\377\\r\\n' > QXC_TEMP.TXT\n");
+    chmod((dir / "tool.sh").c_str(), 0755);
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "--tool", "./tool.sh", "--svg", "p.svg"});
+    EXPECT_EQ(0, run.status) << run.err;
+    std::string svg = readFile(dir / "p.svg");
+    EXPECT_EQ(0, std::system(("xmllint --noout " + (dir / "p.svg")).c_str()));
+    EXPECT_EQ(std::string::npos, svg.find("nan"));
+    EXPECT_EQ(std::string::npos, svg.find("=\"-9"));
+    EXPECT_NE(std::string::npos, svg.find(">\u3042</text>"));
+    EXPECT_NE(std::string::npos, svg.find(">\\xFF</text>"));
+}
+
+// Every system call the stand-in makes on the drawing, its scratch files and -o fails in
+// turn: -o then holds the old drawing or the whole new one, status 0 comes only with the
+// whole new one, every other status says why, and no file of its own is left beside -o.
+TEST(Host, EachFailingSystemCallLeavesTheOldDrawingOrTheWholeNewOne)
+{
+    std::string drawing = "  0\nSECTION\n  2\nENTITIES\n";
+    for (int i = 0; i < 3000; ++i)  // some 250 KB: several reads
+        drawing += "  0\nLINE\n  8\n0\n 10\n" + std::to_string(i) + ".5\n 20\n0\n 11\n" + std::to_string(i) +
+                   "\n 21\n1e1\n";
+    drawing += "  0\nENDSEC\n  0\nEOF\n";
+    const std::vector<std::string> args = {"drawing.dxf", "--at", "0,0", "-o", "new.dxf"};
+    Scratch reference;
+    writeFile(reference / "drawing.dxf", drawing);
+    Outcome clean;
+    std::vector<Call> calls = traceCalls(reference.path, args,
+                                         "read,write,openat,close,rename,fsync,fstat,newfstatat,lseek", &clean, false);
+    ASSERT_EQ(0, clean.status) << clean.err;
+    const std::string whole = readFile(reference / "new.dxf"), old = "the old drawing\n";
+    int injected = 0, broken = 0, falseSuccesses = 0;
+    for (const Call& call : calls) {
+        if (call.line.find(reference.path) == std::string::npos && call.line.find("linetilt-host-") == std::string::npos &&
+            call.line.find("\"drawing.dxf\"") == std::string::npos && call.line.find("\"new.dxf") == std::string::npos)
+            continue;  // the program's libraries and locale
+        Scratch dir;
+        writeFile(dir / "drawing.dxf", drawing);
+        writeFile(dir / "new.dxf", old);
+        Outcome run = runWithFault(dir.path, args, call, false);
+        ++injected;
+        std::string found = readFile(dir / "new.dxf");
+        if ((found != old && found != whole) || listDir(dir.path) != std::vector<std::string>{"drawing.dxf", "new.dxf"})
+            ++broken, ADD_FAILURE() << "a broken drawing or a file left behind, status " << run.status << ", with " << call.line;
+        if ((run.status == 0) != (found == whole) || (run.status != 0 && run.err.empty()))
+            ++falseSuccesses, ADD_FAILURE() << "status " << run.status << " \"" << run.err << "\" with " << call.line;
+    }
+    std::printf("[ %d injected faults: %d broken drawings, %d false successes or silent failures ]\n", injected, broken,
+                falseSuccesses);
 }

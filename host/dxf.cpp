@@ -1,0 +1,249 @@
+// Reading an ASCII DXF pair by pair, and writing it back with only line coordinates replaced.
+#include "dxf.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "numbers.h"
+
+namespace {
+
+const std::string_view BINARY_SENTINEL = "AutoCAD Binary DXF";
+const std::string_view BOM = "\xEF\xBB\xBF";
+
+std::string_view trimmed(std::string_view text)
+{
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && blank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && blank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+bool parseCode(std::string_view text, int& code)
+{
+    text = trimmed(text);
+    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    if (i == text.size() || text.size() > 7)
+        return false;
+    int value = 0;
+    for (std::size_t j = i; j < text.size(); ++j) {
+        if (text[j] < '0' || text[j] > '9')
+            return false;
+        value = value * 10 + (text[j] - '0');
+    }
+    code = i == 1 ? -value : value;
+    return true;
+}
+
+// One line of the file: where its text lies, without its line end (LF or CR LF, as found).
+struct TextLine {
+    std::size_t at = 0, length = 0;
+};
+
+class LineReader {
+public:
+    explicit LineReader(const std::string& bytes) : bytes_(bytes) {}
+    bool next(TextLine& line)
+    {
+        if (position_ >= bytes_.size())
+            return false;
+        std::size_t end = bytes_.find('\n', position_);
+        std::size_t stop = end == std::string::npos ? bytes_.size() : end;
+        line.at = position_;
+        line.length = stop - position_;
+        if (line.length > 0 && bytes_[stop - 1] == '\r')
+            --line.length;
+        position_ = end == std::string::npos ? bytes_.size() : end + 1;
+        ++number_;
+        return true;
+    }
+    long number() const { return number_; }
+    std::string_view text(const TextLine& line) const { return std::string_view(bytes_).substr(line.at, line.length); }
+
+private:
+    const std::string& bytes_;
+    std::size_t position_ = 0;
+    long number_ = 0;
+};
+
+// The entity being read: a LINE takes its groups, any other entity is only counted.
+struct Entity {
+    std::string type;
+    long line = 0;
+    bool inXdata = false;  // group 1001 on: application data, which may repeat any code
+    DxfLine found;
+    std::string name;  // group 2 of a LAYER table entry
+    int colour = 256;
+};
+
+}  // namespace
+
+DrawingKind kindOf(const std::string& bytes)
+{
+    std::string_view view(bytes);
+    if (view.substr(0, BINARY_SENTINEL.size()) == BINARY_SENTINEL)
+        return DrawingKind::BinaryDxf;
+    if (view.substr(0, BOM.size()) == BOM)
+        view.remove_prefix(BOM.size());
+    std::string_view first = view.substr(0, view.find('\n'));
+    if (!first.empty() && first.back() == '\r')
+        first.remove_suffix(1);
+    int code;
+    return parseCode(first, code) ? DrawingKind::Dxf : DrawingKind::Records;
+}
+
+std::string foldedName(std::string_view name)
+{
+    std::string folded(trimmed(name));
+    for (char& c : folded)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return folded;
+}
+
+bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
+{
+    drawing.bytes = std::move(bytes);
+    const std::string& all = drawing.bytes;
+    // Room for as many lines as a drawing of LINEs alone would hold, about; room never
+    // touched costs no memory, and the lines are not moved again and again as they come.
+    drawing.lines.reserve(all.size() / 128);
+    LineReader reader(all);
+    std::string section;
+    bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
+    Entity entity;
+
+    auto finish = [&]() {
+        if (section == "ENTITIES" && !entity.type.empty()) {
+            if (entity.type == "LINE") {
+                DxfLine& line = entity.found;
+                line.line = entity.line;
+                const char* groups[] = {"10", "20", "11", "21"};
+                for (int i = 0; i < 4 && line.problem.empty(); ++i) {
+                    double* target[] = {&line.segment.a.x, &line.segment.a.y, &line.segment.b.x, &line.segment.b.y};
+                    std::string_view value = std::string_view(all).substr(line.at[i], line.length[i]);
+                    if (!line.found[i])
+                        line.problem = std::string("it has no group ") + groups[i];
+                    else if (!parseNumber(value, *target[i]))
+                        line.problem = std::string("group ") + groups[i] + " holds \"" + std::string(value) +
+                                       "\", which is not a number";
+                }
+                drawing.lines.push_back(std::move(line));
+            } else if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB") {
+                ++drawing.otherEntities;
+            }
+        } else if (section == "TABLES" && entity.type == "LAYER") {
+            drawing.layers[foldedName(entity.name)] = entity.colour;
+        }
+        entity = Entity();
+    };
+
+    for (TextLine codeLine, valueLine; reader.next(codeLine);) {
+        long codeNumber = reader.number();
+        std::string_view codeText = reader.text(codeLine);
+        if (codeNumber == 1 && codeText.substr(0, BOM.size()) == BOM)
+            codeText.remove_prefix(BOM.size());
+        int code;
+        if (!parseCode(codeText, code)) {
+            error = "line " + std::to_string(codeNumber) + " is not a group code: \"" + std::string(codeText) + "\"";
+            return false;
+        }
+        if (!reader.next(valueLine)) {
+            error = "truncated: the group code at line " + std::to_string(codeNumber) + " has no value";
+            return false;
+        }
+        std::string_view value = reader.text(valueLine);
+        if (code == 0) {
+            finish();
+            std::string_view type = trimmed(value);
+            if (type == "EOF")
+                break;  // what follows is kept as it is, unread
+            if (type == "SECTION") {
+                sectionOpen = nameNext = true;
+            } else if (type == "ENDSEC") {
+                entitiesEnded = entitiesEnded || section == "ENTITIES";
+                section.clear();
+                sectionOpen = false;
+            } else if (sectionOpen) {
+                entity.type = std::string(type);
+                entity.line = codeNumber;
+            }
+            continue;
+        }
+        if (nameNext) {
+            nameNext = false;
+            if (code == 2) {
+                section = std::string(trimmed(value));
+                entitiesSeen = entitiesSeen || section == "ENTITIES";
+            }
+            continue;
+        }
+        if (entity.type.empty())
+            continue;
+        if (code == 1001)
+            entity.inXdata = true;
+        if (entity.inXdata)
+            continue;
+        DxfLine& line = entity.found;
+        switch (code) {
+        case 2:
+            entity.name = std::string(value);
+            break;
+        case 5:
+            line.handle = trimmed(value);
+            break;
+        case 8:
+            line.layer = value;
+            break;
+        case 62:
+            if (!parseCode(value, entity.colour))
+                entity.colour = 256;
+            line.colour = entity.colour;
+            break;
+        case 67:
+            line.modelSpace = trimmed(value) != "1";
+            break;
+        case 10:
+        case 20:
+        case 11:
+        case 21: {
+            int i = code == 10 ? 0 : code == 20 ? 1 : code == 11 ? 2 : 3;
+            if (!line.found[i]) {
+                line.found[i] = true;
+                line.at[i] = valueLine.at;
+                line.length[i] = valueLine.length;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    finish();
+    if (entitiesSeen && !entitiesEnded) {
+        error = "truncated: the ENTITIES section has no end (ENDSEC)";
+        return false;
+    }
+    return true;
+}
+
+void writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values,
+               const std::function<void(std::string_view)>& put)
+{
+    std::string_view bytes = drawing.bytes;
+    std::size_t from = 0;
+    for (const auto& change : values) {
+        const DxfLine& line = drawing.lines[change.index];
+        std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
+        std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
+        for (int i : order) {
+            put(bytes.substr(from, line.at[i] - from));
+            put(change.texts[i]);
+            from = line.at[i] + line.length[i];
+        }
+    }
+    put(bytes.substr(from));
+}

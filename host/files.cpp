@@ -1,0 +1,186 @@
+// Checked file I/O on POSIX and Windows; the write goes through a name of its own beside the target.
+#include "files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::string failure(const std::string& what, const std::string& path)
+{
+    return "cannot " + what + " " + path + ": " + std::strerror(errno);
+}
+
+#ifdef _WIN32
+int openNew(const std::string& path)
+{
+    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int pid()
+{
+    return _getpid();
+}
+int closeFile(int fd)
+{
+    return _close(fd);
+}
+long writeSome(int fd, const char* data, std::size_t size)
+{
+    return _write(fd, data, static_cast<unsigned>(size > (1u << 30) ? 1u << 30 : size));
+}
+bool sync(int fd)
+{
+    return _commit(fd) == 0;
+}
+bool renameOver(const std::string& from, const std::string& to)
+{
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return false;
+}
+#else
+int openNew(const std::string& path)
+{
+    return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+int pid()
+{
+    return getpid();
+}
+int closeFile(int fd)
+{
+    return close(fd);
+}
+long writeSome(int fd, const char* data, std::size_t size)
+{
+    return write(fd, data, size);
+}
+bool sync(int fd)
+{
+    return fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file that cannot be synced, such as a pipe
+}
+bool renameOver(const std::string& from, const std::string& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+#endif
+
+bool writeAll(int fd, const std::string& bytes)
+{
+    for (std::size_t done = 0; done < bytes.size();) {
+        long n = writeSome(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool readWhole(const std::string& path, std::string& bytes, std::string& error)
+{
+    std::FILE* in = std::fopen(path.c_str(), "rb");
+    if (!in) {
+        error = failure("open", path);
+        return false;
+    }
+    // Straight into the string, sized as the file is; a file that grows meanwhile is read on.
+    struct stat status;
+    std::size_t size = fstat(fileno(in), &status) == 0 && status.st_size > 0 ? status.st_size : 0;
+    bytes.resize(size);
+    std::size_t got = std::fread(bytes.data(), 1, size, in);
+    bytes.resize(got);
+    char chunk[1 << 16];
+    std::size_t n;
+    while (got == size && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
+        bytes.append(chunk, n);
+    bool failed = std::ferror(in) != 0;
+    int saved = errno;
+    if (std::fclose(in) != 0 && !failed)
+        failed = true, saved = errno;
+    if (failed) {
+        errno = saved;
+        error = failure("read", path);
+    }
+    return !failed;
+}
+
+bool writeNew(const std::string& path, const std::string& bytes, std::string& error)
+{
+    int fd = openNew(path);
+    if (fd < 0) {
+        error = failure("create", path);
+        return false;
+    }
+    bool written = writeAll(fd, bytes);
+    int saved = errno;
+    bool closed = closeFile(fd) == 0;
+    if (!written || !closed) {
+        errno = written ? errno : saved;
+        error = failure("write", path);
+        return false;
+    }
+    return true;
+}
+
+bool replaceFile(const std::string& path, const Producer& produce, std::string& error)
+{
+    std::string beside;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        beside = path + ".new-" + std::to_string(pid()) + "-" + std::to_string(attempt);
+        fd = openNew(beside);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        error = failure("create", beside);
+        return false;
+    }
+    // Through a buffer of its own, so that a large drawing is never held twice.
+    std::string buffer;
+    bool written = true;
+    int saved = 0;
+    auto flush = [&]() {
+        if (written && !writeAll(fd, buffer))
+            written = false, saved = errno;
+        buffer.clear();
+    };
+    produce([&](std::string_view piece) {
+        buffer.append(piece);
+        if (buffer.size() >= (1u << 20))
+            flush();
+    });
+    flush();
+    if (written && !sync(fd))
+        written = false, saved = errno;
+    bool closed = closeFile(fd) == 0;
+    if (!written || !closed) {
+        errno = written ? errno : saved;
+        error = failure("write", beside);
+        std::remove(beside.c_str());
+        return false;
+    }
+    if (!renameOver(beside, path)) {
+        error = failure("rename " + beside + " to", path);
+        std::remove(beside.c_str());
+        return false;
+    }
+    return true;
+}

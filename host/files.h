@@ -1,0 +1,19 @@
+// Whole-file reading and writing with every call checked: a failure is never taken for the end.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+// Reads the whole of `path` into `bytes`; false with `error` naming the path and the reason.
+bool readWhole(const std::string& path, std::string& bytes, std::string& error);
+
+// Hands its pieces, one after another, to the function it is given.
+using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
+
+// Writes what `produce` puts to a new file beside `path` and renames it over `path`, so that
+// `path` holds either what it held before or all of it; false with `error` otherwise.
+bool replaceFile(const std::string& path, const Producer& produce, std::string& error);
+
+// Writes `bytes` as the new file `path` (in a directory of the stand-in's own).
+bool writeNew(const std::string& path, const std::string& bytes, std::string& error);

@@ -1,0 +1,128 @@
+// Selecting the lines of a drawing, record text or DXF, and writing the drawing back.
+#include "plan.h"
+
+#include <algorithm>
+#include <memory>
+#include <set>
+
+#include "drawing.h"
+#include "dxf.h"
+#include "status.h"
+#include "svg.h"
+
+namespace {
+
+// A handle as a number: hexadecimal digits in any case, leading zeros dropped.
+std::string handleKey(std::string_view handle)
+{
+    std::string key = foldedName(handle);
+    key.erase(0, std::min(key.find_first_not_of('0'), key.size() - (key.empty() ? 0 : 1)));
+    return key;
+}
+
+}  // namespace
+
+Plan recordPlan(const Options& o, const std::string& bytes)
+{
+    if (!o.layers.empty() || !o.handles.empty())
+        fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
+    auto drawing = std::make_shared<Drawing>();
+    std::string problem;
+    if (!readDrawing(bytes, o.drawing, o.selection, *drawing, problem))
+        fail(DRAWING_REFUSED, problem);
+    for (long number : o.selection) {
+        bool isLine = number <= static_cast<long>(drawing->lines.size()) && drawing->lines[number - 1].isLine;
+        if (!isLine)
+            fail(USAGE, "--select " + std::to_string(number) + ": line " + std::to_string(number) + " of " +
+                            o.drawing + " is not a line record");
+    }
+    Plan plan;
+    for (const auto& line : drawing->lines) {
+        if (!line.isLine)
+            continue;
+        if (line.selected) {
+            std::vector<std::string> attributes;
+            for (const auto& [kind, record] : line.attributes)
+                attributes.push_back(record);
+            plan.jobs.push_back({line.number, attributes, line.text, line.segment});
+        }
+        if (o.picture.empty())
+            continue;
+        plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
+        plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
+    }
+    plan.write = [drawing](const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
+                           const std::function<void(std::string_view)>& put) {
+        std::map<long, std::vector<std::string>> replacements;
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            if (outcomes[i].turned)
+                replacements[jobs[i].id] = {std::string(outcomes[i].record)};
+        put(newDrawing(*drawing, replacements));
+    };
+    return plan;
+}
+
+Plan dxfPlan(const Options& o, std::string bytes)
+{
+    if (!o.selection.empty())
+        fail(USAGE, "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
+    auto drawing = std::make_shared<DxfDrawing>();
+    std::string problem;
+    if (!readDxf(std::move(bytes), *drawing, problem))
+        fail(DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
+    std::set<std::string> layers, handles;
+    for (const auto& layer : o.layers)
+        layers.insert(foldedName(layer));
+    for (auto handle : o.handles)
+        handles.insert(handleKey(handle));
+    auto where = [&](const DxfLine& line) {
+        return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
+               (line.handle.empty() ? "" : " " + std::string(line.handle));
+    };
+    Plan plan;
+    plan.dropsVanish = false;
+    plan.notDrawn = drawing->otherEntities;
+    std::set<std::string> named;
+    std::vector<std::size_t> jobLines;  // the line of each job
+    plan.jobs.reserve(drawing->lines.size());
+    jobLines.reserve(drawing->lines.size());
+    for (const auto& line : drawing->lines) {
+        bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
+        bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
+        if (selected && !line.problem.empty())
+            fail(DRAWING_REFUSED, where(line) + ": " + line.problem + "; nothing is written");
+        if (selected && !handles.empty())
+            named.insert(handleKey(line.handle));
+        if (!line.modelSpace || !line.problem.empty()) {
+            ++plan.notDrawn;
+            continue;
+        }
+        if (selected) {
+            plan.jobs.push_back({line.line, {}, "", line.segment});
+            jobLines.push_back(&line - drawing->lines.data());
+        }
+        if (o.picture.empty())
+            continue;  // what is drawn is gathered only for a picture
+        int colour = line.colour;
+        if (colour == 256) {
+            auto layer = drawing->layers.find(foldedName(line.layer));
+            colour = layer == drawing->layers.end() ? 7 : layer->second;
+        }
+        plan.drawn.push_back({line.segment, dxfColour(colour == 0 ? 7 : colour)});
+        plan.drawnJob.push_back(selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
+    }
+    for (const auto& handle : o.handles)
+        if (!named.count(handleKey(handle)))
+            fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
+                            (layers.empty() ? "" : " on the layers named") + "; nothing is written");
+    plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes,
+                                                        const std::function<void(std::string_view)>& put) {
+        std::vector<NewValues> values;
+        values.reserve(outcomes.size());
+        for (std::size_t i = 0; i < outcomes.size(); ++i)
+            if (outcomes[i].turned)
+                values.push_back({lines[i], outcomes[i].texts});
+        writeBack(*drawing, values, put);
+    };
+    return plan;
+}

@@ -1,0 +1,39 @@
+// What a drawing hands to the tool, and how it is written back once the lines are turned.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "exchange.h"
+#include "geometry.h"
+#include "options.h"
+
+// What one line became.
+struct Outcome {
+    bool turned = false;
+    Segment after{};
+    std::string_view record;                // the returned line record, in its command stream
+    std::array<std::string_view, 4> texts;  // its four numbers as the tool wrote them, in `record`
+    int returned = 0;                       // how many lines came back for it
+};
+
+// The lines to turn, and how to write the drawing back once they are turned.
+struct Plan {
+    std::vector<Job> jobs;
+    std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
+    std::vector<long> drawnJob;                          // the job of each drawn line, -1 for none
+    int notDrawn = 0;
+    // Puts the new drawing, piece by piece.
+    std::function<void(const std::vector<Job>&, const std::vector<Outcome>&,
+                       const std::function<void(std::string_view)>&)>
+        write;
+    bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
+};
+
+// The plan for a drawing in the host's record text; ends the run on a refusal.
+Plan recordPlan(const Options& o, const std::string& bytes);
+// The plan for an ASCII DXF drawing: its selected LINEs; ends the run on a refusal.
+Plan dxfPlan(const Options& o, std::string bytes);

@@ -1,0 +1,124 @@
+// Windows processes: the tool starts suspended in a job object without a console window;
+// a timeout ends the job, and with it every process the tool started.
+#include <windows.h>
+
+#include <string>
+
+#include "process.h"
+#include "runner.h"
+
+namespace {
+
+// One argument quoted as the Microsoft C runtime splits a command line.
+std::string quoted(const std::string& word)
+{
+    if (!word.empty() && word.find_first_of(" \t\"") == std::string::npos)
+        return word;
+    std::string out = "\"";
+    std::size_t slashes = 0;
+    for (char c : word) {
+        if (c == '\\') {
+            ++slashes;
+            continue;
+        }
+        out.append(c == '"' ? slashes * 2 + 1 : slashes, '\\');
+        slashes = 0;
+        out += c;
+    }
+    out.append(slashes * 2, '\\');
+    return out + "\"";
+}
+
+std::string lastError()
+{
+    char* text = nullptr;
+    DWORD code = GetLastError();
+    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string message = text ? text : "error " + std::to_string(code);
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
+        message.pop_back();
+    return message;
+}
+
+HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
+{
+    SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
+    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+std::string toolBeside()
+{
+    char self[MAX_PATH * 4];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    std::string path(self, n);
+    std::size_t slash = path.find_last_of("\\/");
+    return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "\\linetilt.exe";
+}
+
+Process startProcess(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& directory, const std::string& outFile, const std::string& errFile)
+{
+    Process process;
+    std::string line = quoted(program);
+    for (const auto& argument : arguments)
+        line += " " + quoted(argument);
+    HANDLE in = inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+    HANDLE out = inheritable(outFile, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE err = inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = in, startup.hStdOutput = out, startup.hStdError = err;
+    PROCESS_INFORMATION info = {};
+    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE || !job) {
+        process.failure = lastError();
+    } else {
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
+                            nullptr, directory.c_str(), &startup, &info)) {
+            process.failure = lastError();
+        } else {
+            AssignProcessToJobObject(job, info.hProcess);
+            ResumeThread(info.hThread);
+            CloseHandle(info.hThread);
+            process.started = true;
+            process.id = reinterpret_cast<long long>(info.hProcess);
+            process.job = reinterpret_cast<long long>(job);
+            job = nullptr;
+        }
+    }
+    for (HANDLE handle : {in, out, err})
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    if (job)
+        CloseHandle(job);
+    return process;
+}
+
+int waitProcess(Process& process, double seconds, bool& timedOut)
+{
+    HANDLE handle = reinterpret_cast<HANDLE>(process.id);
+    HANDLE job = reinterpret_cast<HANDLE>(process.job);
+    double millis = seconds * 1000;
+    DWORD wait = millis >= 4e9 ? INFINITE - 1 : static_cast<DWORD>(millis);
+    timedOut = WaitForSingleObject(handle, wait) == WAIT_TIMEOUT;
+    DWORD code = 0;
+    if (timedOut) {
+        TerminateJobObject(job, 1);
+        TerminateProcess(handle, 1);  // should it have stayed outside the job
+        WaitForSingleObject(handle, INFINITE);
+    } else {
+        GetExitCodeProcess(handle, &code);
+    }
+    CloseHandle(handle);
+    CloseHandle(job);
+    return timedOut ? -1 : static_cast<int>(code);
+}

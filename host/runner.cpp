@@ -1,0 +1,70 @@
+// The scratch directory of a run and the reading back of what the tool left there.
+#include "runner.h"
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+
+#include "files.h"
+#include "process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A directory only this run uses, under the system's place for temporary files.
+bool makeScratch(fs::path& scratch, std::string& error)
+{
+    std::error_code code;
+    fs::path base = fs::temp_directory_path(code);
+    if (code) {
+        error = "no directory for temporary files: " + code.message();
+        return false;
+    }
+    std::mt19937_64 random(std::random_device{}() ^
+                           static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        scratch = base / ("linetilt-host-" + std::to_string(random() % 1000000000000ULL));
+        if (fs::create_directory(scratch, code))
+            return true;
+    }
+    error = "cannot create a directory in " + base.string() + ": " + code.message();
+    return false;
+}
+
+}  // namespace
+
+ToolRun runTool(const std::string& tool, const std::vector<std::string>& switches, const std::string& exchange,
+                double seconds)
+{
+    ToolRun run;
+    fs::path scratch;
+    if (!makeScratch(scratch, run.failure))
+        return run;
+    fs::path work = scratch / "work";
+    std::error_code code;
+    fs::create_directory(work, code);
+    if (code)
+        run.failure = "cannot create " + work.string() + ": " + code.message();
+    if (run.failure.empty() && writeNew((work / "qxc_temp.txt").string(), exchange, run.failure)) {
+        Process process = startProcess(fs::absolute(tool).string(), switches, work.string(),
+                                       (scratch / "stdout").string(), (scratch / "stderr").string());
+        run.started = process.started;
+        if (!process.started) {
+            run.failure = "the tool " + tool + " cannot be started: " + process.failure;
+        } else {
+            run.status = waitProcess(process, seconds, run.timedOut);
+            if (readWhole((scratch / "stdout").string(), run.out, run.failure) &&
+                readWhole((scratch / "stderr").string(), run.err, run.failure)) {
+                for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
+                    if (fs::exists(work / name)) {
+                        run.haveStream = readWhole((work / name).string(), run.stream, run.failure);
+                        break;
+                    }
+                }
+            }
+        }
+    }
+    fs::remove_all(scratch, code);
+    return run;
+}

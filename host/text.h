@@ -1,0 +1,8 @@
+// Text from the tool's world (the host's code page, Shift_JIS) made into valid UTF-8.
+#pragma once
+
+#include <string>
+
+// `bytes` as UTF-8: decoded from Shift_JIS when they are that; otherwise the runs that are
+// valid UTF-8 kept and every other byte written as \xHH.
+std::string hostText(const std::string& bytes);
