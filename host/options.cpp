@@ -8,7 +8,6 @@
 #include "numbers.h"
 #include "runner.h"
 
-
 namespace {
 
 // The longest timeout: some eleven days, far below what a time point can hold.
