@@ -1,18 +1,17 @@
 // Line records, text labels and echoes.
 #include "output/records.h"
 
-#include <charconv>
-
+#include "output/fixed.h"
 #include "output/stream.h"
 
 void Sen(double x1, double y1, double x2, double y2)
 {
     // Composed whole and written once: most of the output command stream is line records.
-    char record[4 * 400 + 8];
+    char record[4 * (FIXED_ROOM + 1) + 2];
     char* end = record;
     for (double v : {x1, y1, x2, y2}) {
         *end++ = ' ';
-        end = std::to_chars(end, record + sizeof record, v, std::chars_format::fixed, 12).ptr;
+        end = writeFixed(end, v, 12);
     }
     *end++ = ' ';
     *end++ = '\n';

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstdint>
 
+#include "output/fixed.h"
 #include "run/state.h"
 #include "run/textfile.h"
 
@@ -12,13 +13,12 @@ void put(std::string_view text)
     writeText(fpw, text);
 }
 
-// std::to_chars converts exactly on every platform, so the twelfth decimal of a coordinate
-// is the same whichever runtime library the tool is built with.
+// The conversion is exact on every platform, so the twelfth decimal of a coordinate is the
+// same whichever runtime library the tool is built with.
 void putFixed(double value, int decimals)
 {
-    char digits[400];  // the largest double has 309 digits before the point
-    auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    put(std::string_view(digits, result.ptr - digits));
+    char digits[FIXED_ROOM];
+    put(std::string_view(digits, writeFixed(digits, value, decimals) - digits));
 }
 
 void putInt(int value)
