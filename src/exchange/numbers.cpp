@@ -29,33 +29,43 @@ bool signedDigits(const char* p, bool hex, bool& negative, const char*& digits)
     return hex ? std::isxdigit(c) : std::isdigit(c);
 }
 
-bool isDigit(char c)
+const char* skipBlanks(const char* p)
 {
-    return c >= '0' && c <= '9';
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))  // isspace in the "C" locale
+        ++p;
+    return p;
+}
+
+// The digit's value, or 10 or more for any other character.
+unsigned digitAt(const char* p)
+{
+    return static_cast<unsigned>(static_cast<unsigned char>(*p)) - '0';
 }
 
 // The number at `p` when it is no more than an optional '-', digits and a point with more
-// digits, 19 digits at most, whose digits as an integer m stay below 2^53: then m and 10^k
-// are exact doubles, and the one division m / 10^k rounds the decimal value correctly, the
-// same double strtod gives. Most coordinates look like this.
-bool scanShortDecimal(const char* start, const char*& p, double& value)
+// digits, 19 digits at most, whose digits as an integer m stay at or below 2^53: m and 10^k
+// are then exact doubles, and the one division m / 10^k rounds the decimal value correctly,
+// to the double strtod gives. Most coordinates look like this.
+bool scanShortDecimal(const char*& p, double& value)
 {
     static constexpr double POW10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10,
                                        1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
-    const char* q = start + (*start == '-');
-    const char* first = q;
+    const char* q = skipBlanks(p);
+    bool negative = *q == '-';
+    const char* first = q + negative;
     std::uint64_t m = 0;
-    for (; isDigit(*q); ++q)
-        m = m * 10 + static_cast<unsigned>(*q - '0');
-    const char* point = q;
-    if (*q == '.')
-        for (++q; isDigit(*q); ++q)
-            m = m * 10 + static_cast<unsigned>(*q - '0');
-    long digits = (q - first) - (*point == '.');
+    unsigned digit;
+    for (q = first; (digit = digitAt(q)) < 10; ++q)
+        m = m * 10 + digit;
+    bool point = *q == '.';
+    const char* fraction = q + point;
+    for (q = fraction; (digit = digitAt(q)) < 10; ++q)
+        m = m * 10 + digit;
+    auto digits = q - first - point;
     if (digits == 0 || digits > 19 || m > (1ULL << 53) || *q == 'e' || *q == 'E' || *q == 'x' || *q == 'X')
         return false;
-    double d = static_cast<double>(m) / POW10[*point == '.' ? q - point - 1 : 0];
-    value = *start == '-' ? -d : d;
+    double d = static_cast<double>(m) / POW10[q - fraction];
+    value = negative ? -d : d;
     p = q;
     return true;
 }
@@ -65,14 +75,10 @@ bool scanShortDecimal(const char* start, const char*& p, double& value)
 // A leading '+', "inf", "nan" and hexadecimal ("0x...") go to strtod.
 bool scanPlainDecimal(const char*& p, double& value)
 {
-    const char* start = p;
-    while (*start == ' ' || (*start >= '\t' && *start <= '\r'))  // isspace in the "C" locale
-        ++start;
+    const char* start = skipBlanks(p);
     const char* digits = start + (*start == '-');
-    if (!isDigit(*digits) && !(*digits == '.' && isDigit(digits[1])))
+    if (digitAt(digits) >= 10 && !(*digits == '.' && digitAt(digits + 1) < 10))
         return false;
-    if (scanShortDecimal(start, p, value))
-        return true;
     // The text ends only at its zero byte. fast_float is given a window of it; a number that
     // reaches to the window's end, or to an "e", "e+" or "e-" cut there, goes to strtod.
     const char* last = start + strnlen(start, 48);
@@ -82,6 +88,20 @@ bool scanPlainDecimal(const char*& p, double& value)
         return false;
     value = d;
     p = result.ptr;
+    return true;
+}
+
+// Everything scanShortDecimal does not take. Out of line, so that the short path stays light.
+[[gnu::noinline]] bool scanOtherDouble(const char*& p, double& value)
+{
+    if (scanPlainDecimal(p, value))
+        return true;
+    char* end;
+    double d = std::strtod(p, &end);
+    if (end == p)
+        return false;
+    value = d;
+    p = end;
     return true;
 }
 
@@ -123,13 +143,5 @@ bool scanHex(const char*& p, int& value)
 
 bool scanDouble(const char*& p, double& value)
 {
-    if (scanPlainDecimal(p, value))
-        return true;
-    char* end;
-    double d = std::strtod(p, &end);
-    if (end == p)
-        return false;
-    value = d;
-    p = end;
-    return true;
+    return scanShortDecimal(p, value) || scanOtherDouble(p, value);
 }

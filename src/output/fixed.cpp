@@ -58,7 +58,7 @@ int digitCount(std::uint64_t n)
 
 // `n` without zeros in front. Below 10^6, the common case, as six digits of which the last
 // ones are copied 8 bytes at once: the bytes beyond them are the room of what follows.
-char* putWhole(char* out, std::uint64_t n)
+[[gnu::always_inline]] inline char* putWhole(char* out, std::uint64_t n)
 {
     int count = digitCount(n);
     if (n >= 1000000)
@@ -128,6 +128,12 @@ char* fixed(char* out, double value)
     if (DECIMALS == 0)
         return out;
     *out++ = '.';
+    if (DECIMALS == 12) {
+        std::uint64_t high = fraction / 1000000;
+        putSix(out, static_cast<std::uint32_t>(high));
+        putSix(out + 6, static_cast<std::uint32_t>(fraction - high * 1000000));
+        return out + 12;
+    }
     return putDigits(out, fraction, DECIMALS);
 }
 

@@ -3,6 +3,8 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
 #include "output/fixed.h"
 #include "run/state.h"
@@ -11,6 +13,21 @@
 void put(std::string_view text)
 {
     writeText(fpw, text);
+}
+
+void putLine(std::string_view text)
+{
+    // Most records are short: with their CR LF they go to the stream in one call, which is
+    // most of the cost of writing them.
+    char line[512];
+    if (text.size() > sizeof line - 2 || std::memchr(text.data(), '\n', text.size())) {
+        put(text);
+        put("\n");
+        return;
+    }
+    std::memcpy(line, text.data(), text.size());
+    std::memcpy(line + text.size(), "\r\n", 2);
+    std::fwrite(line, 1, text.size() + 2, fpw);
 }
 
 // The conversion is exact on every platform, so the twelfth decimal of a coordinate is the
