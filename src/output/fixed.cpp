@@ -101,11 +101,11 @@ bool exactDigits(std::uint64_t bits, std::uint64_t& whole, std::uint64_t& fracti
     if (s >= 118)
         return true;
     u128 product = static_cast<u128>(f) * POW10[DECIMALS];
-    u128 q = product >> s;
-    u128 rest = product - (q << s), half = static_cast<u128>(1) << (s - 1);
-    bool odd = DECIMALS ? (q & 1) != 0 : (whole & 1) != 0;
-    if (rest > half || (rest == half && odd))
-        ++q;
+    // Half to even: adding one half less the least unit, plus the unit when the digit
+    // below is odd, carries exactly the values above the half, and the half when odd.
+    u128 truncated = product >> s;
+    bool odd = DECIMALS ? (truncated & 1) != 0 : (whole & 1) != 0;
+    u128 q = (product + ((static_cast<u128>(1) << (s - 1)) - 1 + odd)) >> s;
     if (q == POW10[DECIMALS]) {
         ++whole;  // below 2^53 here: no overflow
         q = 0;
