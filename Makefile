@@ -5,7 +5,7 @@ WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 BUILD_PACKAGES := libfast-float-dev
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 $(BUILD_PACKAGES)
-TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev
+TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev strace
 
 FUZZ_SECONDS := 600
 

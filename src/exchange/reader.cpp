@@ -9,6 +9,7 @@
 #include "exchange/numbers.h"
 #include "output/records.h"
 #include "output/stream.h"
+#include "run/files.h"
 #include "run/state.h"
 #include "run/textfile.h"
 #include "tilt/skew.h"
@@ -107,7 +108,16 @@ void dispatch(const std::string& buf, unsigned int jd_x)
 int QX_PATTERN(unsigned int jd_xmax, unsigned int jd_limit)
 {
     std::string buf;
-    for (unsigned int jd_x = 0; jd_x != jd_limit && readLine(fp, buf); ++jd_x) {
+    startReading(fp);
+    for (unsigned int jd_x = 0; jd_x != jd_limit; ++jd_x) {
+        ReadResult read = readRecord(&buf);
+        if (read == END_OF_FILE)
+            break;
+        // The output so far stays in the output work file; nothing reaches the host.
+        if (read == READ_FAILED)
+            cannotRead(EXCHANGE_FILE);
+        if (read == RECORD_TOO_LONG)
+            recordTooLong(jd_x + 1, EXCHANGE_FILE);
         if (isTest == 5)
             std::printf("## ---- QX_PATTERN()  qxc_temp.txt processing --------\n"
                         "##  jd_x=%u/%u : jd_x/jd_xmax  jd_limit=%u\n"

@@ -1,11 +1,17 @@
 // Failure endings of the run and the one file replacement that must never be seen half done.
 #include "run/files.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
+#include <io.h>
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 void cannotOpen(const char* name, int status)
@@ -20,6 +26,39 @@ void cannotWrite(const char* name)
 {
     std::fprintf(stderr, "Cannot write file: %s \n", name);
     std::exit(1);
+}
+
+void cannotRead(const char* name)
+{
+    std::fprintf(stderr, "Cannot read file: %s \n", name);
+    std::exit(1);
+}
+
+void recordTooLong(unsigned int line, const char* name)
+{
+    std::fprintf(stderr, "Record too long: line %u of %s \n", line, name);
+    std::exit(1);
+}
+
+void keepStandardStreams()
+{
+    for (int fd = 0; fd <= 2; ++fd) {
+#ifdef _WIN32
+        if (_get_osfhandle(fd) != -1)
+            continue;
+        int null = _open("NUL", _O_RDWR);
+        if (null < 0 || (null != fd && _dup2(null, fd) != 0))
+            cannotOpen("NUL", 1);
+        if (null != fd)
+            _close(null);
+#else
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // The lowest free descriptor is `fd`: those below it are open by now.
+        if (open("/dev/null", O_RDWR) != fd)
+            cannotOpen("/dev/null", 1);
+#endif
+    }
 }
 
 bool replaceFile(const char* from, const char* to)

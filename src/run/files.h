@@ -14,6 +14,14 @@ inline constexpr unsigned int RECORD_LIMIT = 50000;
 [[noreturn]] void cannotOpen(const char* name, int status);
 // "Cannot write file: NAME \n" on standard error, then the process ends with status 1.
 [[noreturn]] void cannotWrite(const char* name);
+// "Cannot read file: NAME \n" on standard error, then the process ends with status 1.
+[[noreturn]] void cannotRead(const char* name);
+// "Record too long: line LINE of NAME \n" on standard error, then the process ends with status 1.
+[[noreturn]] void recordTooLong(unsigned int line, const char* name);
+
+// Opens the null device on each of the descriptors 0 to 2 that is closed, so that no run
+// file takes its place and receives the console's output.
+void keepStandardStreams();
 
 // Renames `from` over `to`, replacing it in one step also where `to` exists.
 bool replaceFile(const char* from, const char* to);

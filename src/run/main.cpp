@@ -7,6 +7,7 @@
 
 int main(int, char** argv)
 {
+    keepStandardStreams();
     PAI = 3.141592653589793;
     readSwitches(argv);
     takeOverExchangeFile();

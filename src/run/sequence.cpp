@@ -23,12 +23,16 @@ void readSwitches(char** argv)
 
 void takeOverExchangeFile()
 {
-    // Only the first rename is looked at: when it fails, a "QXC_TEMP.TXT" left in place
-    // is the exchange file. Each step replaces a name a killed run may have left behind,
-    // which would otherwise stand in for the host's file on Windows.
+    // When the first rename fails, a "QXC_TEMP.TXT" left in place is the exchange file.
+    // Once it has succeeded, a later step that fails leaves the host's records under the
+    // name they reached; an older "QXC_TEMP.TXT" is not taken for them. Each step replaces
+    // a name a killed run may have left behind, which would otherwise stand in for the
+    // host's file on Windows.
     if (replaceFile(HOST_FILE, FIRST_STEP)) {
-        replaceFile(FIRST_STEP, SECOND_STEP);
-        replaceFile(SECOND_STEP, EXCHANGE_FILE);
+        if (!replaceFile(FIRST_STEP, SECOND_STEP))
+            cannotOpen(SECOND_STEP, -1);
+        if (!replaceFile(SECOND_STEP, EXCHANGE_FILE))
+            cannotOpen(EXCHANGE_FILE, -1);
     }
 }
 
@@ -42,11 +46,12 @@ unsigned int countRecords()
 
 void openOutputFile()
 {
-    fpw = openText(WORK_FILE, "w");
-    // The counting copy opened this file a moment ago, so only a change made under the run
-    // (or a lock another program takes) ends here; no test can arrange that.
+    fpw = createFresh(WORK_FILE);
     if (!fpw)
         cannotOpen(WORK_FILE, 1);
+    // Large blocks: most of a run's time is writing.
+    static char block[1 << 16];
+    std::setvbuf(fpw, block, _IOFBF, sizeof block);
 }
 
 void refuseOverLimit(unsigned int jd_xmax)
@@ -64,8 +69,7 @@ void refuseOverLimit(unsigned int jd_xmax)
 
 void openExchangeFile()
 {
-    fp = openText(EXCHANGE_FILE, "r");
-    // The counting copy read this file a moment ago: as above, only a change under the run.
+    fp = openRead(EXCHANGE_FILE);
     if (!fp) {
         closeText(fpw);
         cannotOpen(EXCHANGE_FILE, 1);
@@ -90,7 +94,7 @@ void endOfRunTraces(unsigned int jd_xmax)
 
 void closeRunFiles()
 {
-    std::fclose(fp);
+    std::fclose(fp);  // read to its end: its close changes nothing the host gets
     if (!closeText(fpw))
         cannotWrite(WORK_FILE);  // a full disk; see cannotWrite
 }
@@ -99,13 +103,14 @@ void copyBack()
 {
     if (isTest != 0)
         return;
-    // Both failures need a file changed or locked under the run (on Windows, the host
-    // holding "QXC_TEMP.TXT" open); the host's records then stay where they are.
-    std::FILE* output = openText(WORK_FILE, "r");
+    // When either fails, the host's records stay where they are and the output in the
+    // output work file.
+    std::FILE* output = openRead(WORK_FILE);
     if (!output)
         cannotOpen(WORK_FILE, -1);
     std::fclose(output);
-    // A rename, not a copy: the host finds either its own records or the whole output.
-    if (!replaceFile(WORK_FILE, EXCHANGE_FILE))
+    // A rename, not a copy: the host finds either its own records or the whole output. A
+    // rename would replace an exchange file that cannot be written; a copy could not.
+    if (!writable(EXCHANGE_FILE) || !replaceFile(WORK_FILE, EXCHANGE_FILE))
         cannotOpen(EXCHANGE_FILE, -1);
 }

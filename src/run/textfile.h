@@ -6,12 +6,34 @@
 #include <string>
 #include <string_view>
 
-// Opens `name` in binary mode for reading ("r") or writing ("w"). A directory cannot be
-// opened for reading, as on Windows. Returns null on failure.
-std::FILE* openText(const char* name, const char* mode);
+// The longest record taken whole, its line feed included: some 4,000 times the longest a
+// host writes, and small enough that a run's memory stays bounded.
+inline constexpr std::size_t RECORD_MAX = 1 << 20;
 
-// Reads one whole line, however long, into `line`, its line feed kept; a CR directly before
-// the line feed is dropped. Returns false when nothing could be read.
+// Opens `name` for reading, unbuffered (records are read in blocks). Only a regular file
+// is opened, as on Windows: a directory, FIFO or device is refused, a FIFO without
+// waiting for a writer. Returns null on failure.
+std::FILE* openRead(const char* name);
+
+// Creates `name` anew for writing: whatever stands under the name is removed, and the file
+// is created exclusively, so that nothing is written through a link into another file.
+// Returns null on failure.
+std::FILE* createFresh(const char* name);
+
+// Whether `name` can be opened for writing; the file is not changed.
+bool writable(const char* name);
+
+enum ReadResult { RECORD, END_OF_FILE, READ_FAILED, RECORD_TOO_LONG };
+
+// Reads the records of `f` from its start, in blocks, from now on.
+void startReading(std::FILE* f);
+
+// The next record, however long up to RECORD_MAX, its line feed kept and a CR directly
+// before the line feed dropped; into `line` unless it is null (a count). A failed read is
+// never the end of the file.
+ReadResult readRecord(std::string* line);
+
+// readRecord on `f`; false at the end of the file and on any failure.
 bool readLine(std::FILE* f, std::string& line);
 
 // Writes `text`, every line feed as CR LF.

@@ -1,9 +1,11 @@
 // Whole runs laid out as files: each folder under cases/ holds the directory before the run
-// (before/), the directory expected after it (after/), and optionally the arguments (args,
-// one a line), the expected console texts (stdout, stderr) and exit status (status).
+// (before/), the directory expected after it (after/), directories in them included, and
+// optionally the arguments (args, one a line), the expected console texts (stdout, stderr)
+// and exit status (status).
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 
 #include "tool.h"
 
@@ -29,9 +31,17 @@ std::vector<std::string> lines(const std::string& text)
     return result;
 }
 
-std::vector<std::string> filesIn(const std::string& dir)
+// Every file and directory under `dir` by its path there, a directory's with a "/" after it,
+// with the file's bytes.
+std::map<std::string, std::string> tree(const std::string& dir)
 {
-    return exists(dir) ? listDir(dir) : std::vector<std::string>{};
+    std::map<std::string, std::string> files;
+    if (exists(dir))
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(dir)) {
+            std::string name = entry.path().lexically_relative(dir).generic_string();
+            files[entry.is_directory() ? name + "/" : name] = entry.is_directory() ? "" : readFile(entry.path());
+        }
+    return files;
 }
 
 class Case : public testing::TestWithParam<std::string> {};
@@ -41,17 +51,15 @@ TEST_P(Case, LeavesTheExpectedFilesAndConsole)
     const std::string name = GetParam();
     const std::string base = std::string(CASES_DIR) + "/" + name;
     Scratch dir;
-    for (const auto& file : filesIn(base + "/before"))
-        writeFile(dir / file, readFile(base + "/before/" + file));
+    if (exists(base + "/before"))
+        std::filesystem::copy(base + "/before", dir.path, std::filesystem::copy_options::recursive);
 
     Outcome run = runTool(dir.path, lines(caseFile(name, "args")));
 
     EXPECT_EQ(std::stoi(caseFile(name, "status", "0")), run.status);
     EXPECT_EQ(caseFile(name, "stdout"), run.out);
     EXPECT_EQ(caseFile(name, "stderr"), run.err);
-    EXPECT_EQ(filesIn(base + "/after"), listDir(dir.path));
-    for (const auto& file : filesIn(base + "/after"))
-        EXPECT_EQ(readFile(base + "/after/" + file), readFile(dir / file)) << "in " << file;
+    EXPECT_EQ(tree(base + "/after"), tree(dir.path));
 }
 
 std::string caseLabel(const testing::TestParamInfo<std::string>& info)

@@ -1,7 +1,10 @@
 // Inputs no host should write, and a run killed at any moment: each has a defined outcome.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <map>
 #include <random>
 
 #include "tool.h"
@@ -43,10 +46,24 @@ TEST(Hostile, NumbersOutOfAllProportion)
               rewritten("lc" + digits + "\nlg" + digits + "\n"));
 }
 
-TEST(Hostile, HugeLinesComeBackWhole)
+// A record is taken whole up to 1 MiB, its line feed included (and a CR LF split between
+// two blocks of reading still read as LF); a longer one refuses the run before anything is
+// written, so memory stays bounded.
+TEST(Hostile, RecordsOfUpToOneMebibyte)
 {
-    std::string line = "#" + std::string(10 * 1024 * 1024, 'x');
-    EXPECT_EQ(line + "\r\n" + RESTORE, rewritten(line + "\n"));
+    const std::size_t MAX = 1 << 20;
+    const std::string split = "#" + std::string(65534, 'x') + "\r\n", longest = "#" + std::string(MAX - 2, 'y') + "\r\n";
+    EXPECT_TRUE(sameBytes(split + longest + RESTORE, rewritten(split + longest)));
+    const std::string justTooLong = "#\n#" + std::string(MAX - 1, 'z');  // and a byte more
+    for (const std::string& input : {justTooLong + "\n", justTooLong + "z", "#\n" + std::string(10 << 20, 'w') + "\n"}) {
+        Scratch dir;
+        writeFile(dir / "qxc_temp.txt", input);
+        Outcome run = runTool(dir.path, {});
+        EXPECT_EQ(1, run.status);
+        EXPECT_EQ("Record too long: line 2 of QXC_TEMP.TXT \n", run.err);
+        EXPECT_TRUE(sameBytes(input, readFile(dir / "QXC_TEMP.TXT")));
+        EXPECT_EQ("", readFile(dir / "QXC_TEMP.$$$"));
+    }
 }
 
 TEST(Hostile, CarriageReturnsWithoutLineFeedsAreData)
@@ -69,7 +86,7 @@ TEST(Hostile, BinaryGarbageLeavesWellFormedLines)
 
 TEST(Hostile, FiftyThousandLineRecords)
 {
-    std::string out = rewritten(lineRecords(50000));
+    const std::string out = rewritten(lineRecords(50000));
     EXPECT_EQ(50000 - 2 + 1 + 4, std::count(out.begin(), out.end(), '\n'));
     EXPECT_EQ(0u, out.find("hd\r\n 0.000000000000 0.000000000000 97.178413968719 24.750875914285 \r\n"));
 }
@@ -82,6 +99,74 @@ TEST(Hostile, StrangeSwitches)
     std::string huge = "/p" + std::string(size, '7');
     EXPECT_EQ(" 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n" + RESTORE,
               rewritten("hp1ln 1 1\n 0 0 100 0\n", {huge, "/t" + std::string(size, '9')}));
+}
+
+// A link under the output work file's name is replaced, never written through: not at
+// level 0, not at a debug level, not in a refused run, and a dangling one creates nothing.
+TEST(Surroundings, NoWorkFileThroughALink)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "links to files elsewhere are tried natively";
+    for (std::string level : {"/t0", "/t1", "/t0 over the record limit", "/t0 dangling"}) {
+        Scratch dir, elsewhere;
+        if (level.find("dangling") == std::string::npos)
+            writeFile(elsewhere / "victim", "precious");
+        symlink((elsewhere / "victim").c_str(), (dir / "QXC_TEMP.$$$").c_str());
+        writeFile(dir / "qxc_temp.txt", level.find("limit") == std::string::npos ? "hq\n" : std::string(50001, '\n'));
+        Outcome run = runTool(dir.path, {level.substr(0, 3)});
+        EXPECT_EQ(level.find("limit") == std::string::npos ? 0 : 1, run.status) << level;
+        EXPECT_EQ(level.find("dangling") == std::string::npos ? "precious" : "", readFile(elsewhere / "victim")) << level;
+        EXPECT_EQ(level.find("dangling") == std::string::npos, exists(elsewhere / "victim")) << level;
+    }
+}
+
+// An exchange file that is a FIFO or a device is refused as a directory is, at once.
+TEST(Surroundings, OnlyARegularExchangeFile)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "Windows has no FIFOs, and no devices under a file's name";
+    for (bool fifo : {true, false}) {
+        Scratch dir;
+        fifo ? mkfifo((dir / "qxc_temp.txt").c_str(), 0644) : symlink("/dev/zero", (dir / "qxc_temp.txt").c_str());
+        Outcome run = runTool(dir.path, {}, {-1, 5000000});
+        EXPECT_EQ(255, run.status);
+        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
+        EXPECT_EQ(std::vector<std::string>{"QXC_TEMP.TXT"}, listDir(dir.path));
+    }
+}
+
+// A closed descriptor 0 to 2 is no place for a run file: the traces of /t5, more than the
+// console's buffer holds, stay out of the command stream whether standard output alone or
+// all three are closed (Wine itself cannot start without the three).
+TEST(Surroundings, ClosedStandardStreams)
+{
+    const std::string input = lineRecords(100);
+    Scratch reference;
+    writeFile(reference / "qxc_temp.txt", input);
+    ASSERT_EQ(0, runTool(reference.path, {"/t5"}).status);
+    for (int closed : {1 << 1, isWindowsBuild() ? 1 << 1 : 7}) {
+        Scratch dir;
+        writeFile(dir / "qxc_temp.txt", input);
+        EXPECT_EQ(0, runTool(dir.path, {"/t5"}, {-1, -1, closed}).status);
+        EXPECT_EQ(readFile(reference / "QXC_TEMP.$$$"), readFile(dir / "QXC_TEMP.$$$")) << closed;
+        EXPECT_EQ(input, readFile(dir / "QXC_TEMP.TXT")) << closed;
+    }
+}
+
+// An exchange file its user cannot write is not replaced: the output stays beside it. Run
+// by a user without rights over the file, as root may write any file (under Wine the
+// read-only attribute binds root too).
+TEST(Surroundings, AReadOnlyExchangeFileIsKept)
+{
+    Scratch dir;
+    chmod(dir.path.c_str(), 0777);
+    writeFile(dir / "qxc_temp.txt", "hq\n");
+    chmod((dir / "qxc_temp.txt").c_str(), 0444);
+    Outcome run = runTool(dir.path, {}, {-1, -1, 0, !isWindowsBuild()});
+    EXPECT_EQ(255, run.status);
+    EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
+    EXPECT_EQ("hq\n", readFile(dir / "QXC_TEMP.TXT"));
+    EXPECT_EQ("hd\r\n" + RESTORE, readFile(dir / "QXC_TEMP.$$$"));
 }
 
 // Killed at any moment, the host finds its own records (under the working name or, early
@@ -112,4 +197,62 @@ TEST(Faults, KilledAtAnyMomentLosesNothing)
     }
     EXPECT_GT(killed, 0);
     std::printf("[ killed %d runs, %d completed; a whole run takes %ld us ]\n", killed, completed, runMicros);
+}
+
+// Every system call a run makes on its files fails in turn (a spread of the reads and
+// writes): the host finds its own records under one name, or the complete output; status 0
+// only with the complete output; every other status says why. At /t1 the complete output is
+// "QXC_TEMP.$$$" beside the host's untouched records.
+TEST(Faults, EachFailingSystemCallLosesNothing)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "strace injects faults into native runs only";
+    const std::string input = lineRecords(16000);  // some 300 KB: several reads
+    int injected = 0, broken = 0, falseSuccesses = 0;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{}, {"/t1"}}) {
+        Scratch reference;
+        writeFile(reference / "qxc_temp.txt", input);
+        Outcome clean;
+        std::vector<Call> calls = traceCalls(reference.path, args,
+                                             "read,write,openat,close,rename,renameat,renameat2,fstat,newfstatat,"
+                                             "lseek,unlink,unlinkat",
+                                             &clean);
+        ASSERT_EQ(0, clean.status) << clean.err;
+        const std::string result = args.empty() ? "QXC_TEMP.TXT" : "QXC_TEMP.$$$";
+        const std::string output = readFile(reference / result);
+        std::map<std::string, std::vector<Call>> onRunFiles;
+        for (const Call& call : calls)
+            if (call.line.find(reference.path + "/") != std::string::npos ||
+                call.line.find("\"QXC") != std::string::npos || call.line.find("\"qxc") != std::string::npos)
+                onRunFiles[call.name].push_back(call);
+        for (auto& [name, all] : onRunFiles) {
+            for (std::size_t i = 0, n = std::min<std::size_t>(all.size(), 16); i < n; ++i) {
+                const Call& call = all[n == all.size() ? i : i * (all.size() - 1) / (n - 1)];
+                Scratch dir;
+                writeFile(dir / "qxc_temp.txt", input);
+                Outcome run = runWithFault(dir.path, args, call);
+                ++injected;
+                bool complete = readFile(dir / result) == output &&
+                                (args.empty() || readFile(dir / "QXC_TEMP.TXT") == input);
+                int hostRecords = 0;
+                for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$", "QXC_TEMP.TXT"})
+                    hostRecords += exists(dir / name) && readFile(dir / name) == input;
+                std::string found = exists(dir / "QXC_TEMP.TXT") ? readFile(dir / "QXC_TEMP.TXT") : input;
+                if ((found != input && found != output) || (hostRecords != 1 && !complete)) {
+                    ++broken;
+                    ADD_FAILURE() << "a broken exchange file, status " << run.status << ", with " << call.line;
+                }
+                // The count's reads and the reader's: never taken for the end of the file.
+                if (name == "read" && call.line.find("/QXC_TEMP.TXT>") != std::string::npos) {
+                    EXPECT_EQ("1 Cannot read file: QXC_TEMP.TXT \n", std::to_string(run.status) + " " + run.err);
+                }
+                if ((run.status == 0 && !complete) || (run.status != 0 && run.err.empty())) {
+                    ++falseSuccesses;
+                    ADD_FAILURE() << "status " << run.status << " \"" << run.err << "\" with " << call.line;
+                }
+            }
+        }
+    }
+    std::printf("[ %d injected faults: %d broken files, %d false successes or silent failures ]\n", injected, broken,
+                falseSuccesses);
 }

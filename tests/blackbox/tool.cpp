@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -15,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <stdexcept>
 
@@ -44,9 +46,12 @@ void setTool(const std::string& path, const std::vector<std::string>& runner)
     toolRunner = runner;
 }
 
-Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits)
+// The tool run as runTool describes, the words of `wrapper` (such as strace) before it.
+static Outcome run(const std::string& dir, const std::vector<std::string>& wrapper,
+                   const std::vector<std::string>& args, Limits limits)
 {
-    std::vector<std::string> command = toolRunner;
+    std::vector<std::string> command = wrapper;
+    command.insert(command.end(), toolRunner.begin(), toolRunner.end());
     command.push_back(toolPath);
     command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -68,10 +73,16 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
         dup2(errPipe[1], 2);
         close(outPipe[0]);
         close(errPipe[0]);
-        if (limits.fileSize >= 0) {
-            // A coverage build would write part of its counters under the limit and spoil
-            // the others; such a run's counters go elsewhere.
+        for (int fd = 0; fd <= 2; ++fd)
+            if (limits.closed & (1 << fd))
+                close(fd);
+        // A coverage build would write part of its counters under a file size limit and
+        // spoil the others, and nobody cannot write them; such a run's counters go elsewhere.
+        if (limits.fileSize >= 0 || limits.unprivileged)
             setenv("GCOV_PREFIX", "/tmp/linetilt-gcov-discarded", 1);
+        if (limits.unprivileged && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(126);
+        if (limits.fileSize >= 0) {
             signal(SIGXFSZ, SIG_IGN);
             struct rlimit limit = {static_cast<rlim_t>(limits.fileSize), static_cast<rlim_t>(limits.fileSize)};
             setrlimit(RLIMIT_FSIZE, &limit);
@@ -117,6 +128,62 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
         outcome.err = consoleText(outcome.err);
     }
     return outcome;
+}
+
+Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits)
+{
+    return run(dir, {}, args, limits);
+}
+
+std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
+                             Outcome* outcome, bool children)
+{
+    char log[] = "/tmp/linetilt-trace-XXXXXX";
+    close(mkstemp(log));
+    std::vector<std::string> strace = {"strace", "-y", "-o", log, "-e", "trace=" + names};
+    if (children)
+        strace.insert(strace.begin() + 1, "-f");
+    Outcome traced = run(dir, strace, args, {});
+    if (outcome)
+        *outcome = traced;
+    // "[PID ]name(args) = result"; a call cut by another process's ends "<unfinished ...>"
+    // and goes on in a line "<... name resumed>", which is not another call.
+    std::vector<Call> calls;
+    std::map<std::string, int> process, counted;
+    std::istringstream lines(readFile(log));
+    unlink(log);
+    for (std::string line; std::getline(lines, line);) {
+        std::size_t start = line.find_first_not_of("0123456789 ");
+        std::size_t paren = line.find('(', start);
+        if (start == std::string::npos || paren == std::string::npos || line[start] == '<' || line[start] == '+' ||
+            line[start] == '-')
+            continue;
+        std::string pid = line.substr(0, start), name = line.substr(start, paren - start);
+        process.emplace(pid, static_cast<int>(process.size()) + 1);
+        calls.push_back({name, ++counted[pid + name], process[pid], line});
+    }
+    return calls;
+}
+
+Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children)
+{
+    std::string error = call.name == "write" ? "ENOSPC" : call.name == "openat" ? "EACCES" : "EIO";
+    std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-e", "trace=" + call.name, "-e",
+                                       "inject=" + call.name + ":error=" + error + ":when=" + std::to_string(call.nth)};
+    if (children)
+        strace.insert(strace.begin() + 1, "-f");
+    return run(dir, strace, args, {});
+}
+
+testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual)
+{
+    auto differ = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    if (differ.first == expected.end() && differ.second == actual.end())
+        return testing::AssertionSuccess();
+    std::size_t at = differ.first - expected.begin();
+    return testing::AssertionFailure() << expected.size() << " bytes expected, " << actual.size()
+                                       << " found; the first difference at byte " << at << ": expected \""
+                                       << expected.substr(at, 40) << "\", found \"" << actual.substr(at, 40) << "\"";
 }
 
 Scratch::Scratch()

@@ -1,6 +1,8 @@
 // Running the tool under test as a process in a scratch directory of its own.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 
@@ -21,10 +23,39 @@ struct Limits {
     long fileSize = -1;
     // >= 0: the tool is killed with SIGKILL this many microseconds after it starts.
     long killAfterMicros = -1;
+    // Bit n set: the tool starts with its descriptor n (0 to 2) closed.
+    int closed = 0;
+    // The tool runs as the user nobody, who may write only where everyone may.
+    bool unprivileged = false;
 };
 
 // Runs the tool in `dir` with `args`, under `limits`.
 Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits = {});
+
+// One system call of a run traced by strace: its name, its number among the calls of that
+// name in its process (1 for the first; strace counts the same way for inject's when=), the
+// process (1 for the first one traced) and the line strace wrote, file descriptors shown
+// with their paths.
+struct Call {
+    std::string name;
+    int nth;
+    int process;
+    std::string line;
+};
+
+// Runs the tool as runTool does under strace, tracing the system calls in `names` (a comma
+// list), in the processes it starts too when `children`; returns the calls in their order.
+std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
+                             Outcome* outcome = nullptr, bool children = true);
+
+// Runs the tool as runTool does under strace, with `call` failing: ENOSPC for a write,
+// EACCES for an openat, EIO for any other. With `children`, the call of that number fails in
+// every process that makes it.
+Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call,
+                     bool children = true);
+
+// Equal bytes; else their sizes and the first difference, not two huge texts.
+testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual);
 
 // A fresh empty directory, removed with everything in it when the test ends.
 struct Scratch {
