@@ -1,5 +1,5 @@
-// Number conversions for records and switch values: plain decimals through fast_float,
-// everything else through the C library.
+// Number conversions for records and switch values: short decimals by one exact division,
+// longer ones through fast_float, everything else through the C library.
 #include "exchange/numbers.h"
 
 #include <cctype>
