@@ -1,7 +1,5 @@
-// Runs whose input is made by the test: the record limit, full disks and files in the way.
+// Runs whose input is made by the test: the record limit, full disks and file names.
 #include <gtest/gtest.h>
-
-#include <sys/stat.h>
 
 #include "tool.h"
 
@@ -82,34 +80,6 @@ TEST(Faults, AFullDiskNeverLeavesAPartialExchangeFile)
     }
 }
 
-TEST(Faults, FilesThatCannotBeOpened)
-{
-    {
-        Scratch dir;  // no exchange file: nothing may be created
-        Outcome run = runTool(dir.path, {});
-        EXPECT_EQ(255, run.status);
-        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
-        EXPECT_TRUE(listDir(dir.path).empty());
-    }
-    {
-        Scratch dir;
-        mkdir((dir / "QXC_TEMP.TXT").c_str(), 0755);
-        Outcome run = runTool(dir.path, {});
-        EXPECT_EQ(255, run.status);
-        EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
-        EXPECT_EQ(std::vector<std::string>{"QXC_TEMP.TXT"}, listDir(dir.path));
-    }
-    {
-        Scratch dir;
-        writeFile(dir / "qxc_temp.txt", "#x\n");
-        mkdir((dir / "QXC_TEMP.$$$").c_str(), 0755);
-        Outcome run = runTool(dir.path, {});
-        EXPECT_EQ(255, run.status);
-        EXPECT_EQ("Cannot open file: QXC_TEMP.$$$ \n", run.err);
-        EXPECT_EQ("#x\n", readFile(dir / "QXC_TEMP.TXT"));
-    }
-}
-
 // Windows file names do not depend on case: there the host's file is found however it is
 // spelled, and ends under the working name. Elsewhere only the two names of the run count.
 TEST(FileNames, TheExchangeFileSpelledInMixedCase)
@@ -126,19 +96,4 @@ TEST(FileNames, TheExchangeFileSpelledInMixedCase)
         EXPECT_EQ("Cannot open file: QXC_TEMP.TXT \n", run.err);
         EXPECT_EQ(std::vector<std::string>{"Qxc_Temp.Txt"}, listDir(dir.path));
     }
-}
-
-// When the first rename fails (here its target is a directory), the other two are not
-// tried, and the run goes on with the file already named "QXC_TEMP.TXT".
-TEST(FileNames, AFailedFirstRenameLeavesTheOthersUntried)
-{
-    Scratch dir;
-    writeFile(dir / "QXC_TEMP.TXT", "hq\n");
-    mkdir((dir / "QXC_x2x2.$$").c_str(), 0755);
-    writeFile(dir / "QXC_x2x2.$$/inside", "x");
-    Outcome run = runTool(dir.path, {});
-    EXPECT_EQ(0, run.status);
-    EXPECT_EQ((std::vector<std::string>{"QXC_TEMP.TXT", "QXC_x2x2.$$"}), listDir(dir.path));
-    EXPECT_EQ("x", readFile(dir / "QXC_x2x2.$$/inside"));
-    EXPECT_EQ("hd\r\nlg14\r\nly14\r\nlt20\r\nlc20\r\n", readFile(dir / "QXC_TEMP.TXT"));
 }
