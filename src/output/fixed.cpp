@@ -1,5 +1,5 @@
-// Fixed-point conversion: for the 2, 6 and 12 decimals the tool writes, an exact integer
-// path for every double below 2^64; std::to_chars for the rest.
+// Fixed-point conversion: for the 2, 6 and 12 decimals the tool writes, exact integer paths
+// for every double below 2^64; std::to_chars for the rest.
 #include "output/fixed.h"
 
 #include <charconv>
@@ -114,11 +114,49 @@ bool exactDigits(std::uint64_t bits, std::uint64_t& whole, std::uint64_t& fracti
     return true;
 }
 
+// The common case, a magnitude from 2^-5 to 2^52 with a fraction of s bits: the fraction
+// times 100 still fits 64 bits, so each multiplication by 100 brings out the next two
+// decimals and leaves the rest, which then decides the rounding. Null, with `out` written
+// over in vain, for other values and where the rounding would carry into the whole part.
+template <int DECIMALS>
+char* shortFixed(char* out, std::uint64_t bits)
+{
+    static_assert(DECIMALS % 2 == 0, "decimals come in pairs");
+    int s = 1075 - static_cast<int>(bits >> 52 & 0x7ff);
+    if (s < 1 || s > 57)
+        return nullptr;
+    std::uint64_t m = (bits & ((1ULL << 52) - 1)) | 1ULL << 52, mask = (1ULL << s) - 1;
+    std::uint64_t f = m & mask, pair = 0;
+    if (bits >> 63)
+        *out++ = '-';
+    out = putWhole(out, m >> s);
+    *out++ = '.';
+#pragma GCC unroll 6
+    for (int i = 0; i < DECIMALS / 2; ++i, out += 2) {
+        f *= 100;
+        pair = f >> s;
+        f &= mask;
+        std::memcpy(out, PAIRS + 2 * pair, 2);
+    }
+    std::uint64_t half = 1ULL << (s - 1);
+    if (f < half || (f == half && (pair & 1) == 0))
+        return out;
+    char* p = out;
+    while (*--p == '9')
+        *p = '0';
+    if (*p == '.')
+        return nullptr;
+    ++*p;
+    return out;
+}
+
 template <int DECIMALS>
 char* fixed(char* out, double value)
 {
     std::uint64_t bits;
     std::memcpy(&bits, &value, sizeof bits);
+    if (char* end = shortFixed<DECIMALS>(out, bits))
+        return end;
     std::uint64_t whole, fraction;
     if (!exactDigits<DECIMALS>(bits & ~(1ULL << 63), whole, fraction))
         return std::to_chars(out, out + FIXED_ROOM, value, std::chars_format::fixed, DECIMALS).ptr;
