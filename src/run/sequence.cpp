@@ -49,7 +49,7 @@ void openOutputFile()
     fpw = createFresh(WORK_FILE);
     if (!fpw)
         cannotOpen(WORK_FILE, 1);
-    // Large blocks: most of a run's time is writing.
+    // Written in large blocks, with few system calls.
     static char block[1 << 16];
     std::setvbuf(fpw, block, _IOFBF, sizeof block);
 }

@@ -3,11 +3,12 @@
 
 // Hands every argument that begins with "-" or "/" to opt; skips the others.
 void readSwitches(char** argv);
-// Brings "qxc_temp.txt" to "QXC_TEMP.TXT" through the two intermediate names.
+// Brings "qxc_temp.txt" to "QXC_TEMP.TXT" through the two intermediate names; a rename
+// that fails after the first ends the run with status -1.
 void takeOverExchangeFile();
-// The record count: the lines of the exchange file, copied into the output work file.
+// The record count: the lines of the exchange file, counted as the reader reads them.
 unsigned int countRecords();
-// Opens the output work file anew as `fpw`, which empties it.
+// Creates the output work file afresh as `fpw`.
 void openOutputFile();
 // Over the record limit, the record-limit error record alone and status 1.
 void refuseOverLimit(unsigned int jd_xmax);
@@ -17,5 +18,5 @@ void openExchangeFile();
 void endOfRunTraces(unsigned int jd_xmax);
 // Closes `fp`, then `fpw`; a write that failed ends the run before anything is replaced.
 void closeRunFiles();
-// At debug level 0 the output work file replaces the exchange file.
+// At debug level 0 the output work file replaces the exchange file, if that can be written.
 void copyBack();

@@ -25,7 +25,7 @@ bool writable(const char* name);
 
 enum ReadResult { RECORD, END_OF_FILE, READ_FAILED, RECORD_TOO_LONG };
 
-// Reads the records of `f` from its start, in blocks, from now on.
+// Reads the records of `f`, from where it stands, in blocks from now on.
 void startReading(std::FILE* f);
 
 // The next record, however long up to RECORD_MAX, its line feed kept and a CR directly

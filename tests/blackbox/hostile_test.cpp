@@ -217,7 +217,7 @@ TEST(Faults, EachFailingSystemCallLosesNothing)
                                              "read,write,openat,close,rename,renameat,renameat2,fstat,newfstatat,"
                                              "lseek,unlink,unlinkat",
                                              &clean);
-        ASSERT_EQ(0, clean.status) << clean.err;
+        ASSERT_EQ(0, clean.status) << "a traced run (is strace installed?): " << clean.err;
         const std::string result = args.empty() ? "QXC_TEMP.TXT" : "QXC_TEMP.$$$";
         const std::string output = readFile(reference / result);
         std::map<std::string, std::vector<Call>> onRunFiles;

@@ -141,8 +141,8 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
 std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
                              Outcome* outcome, bool children)
 {
-    char log[] = "/tmp/linetilt-trace-XXXXXX";
-    close(mkstemp(log));
+    std::string log = (std::filesystem::temp_directory_path() / "linetilt-trace-XXXXXX").string();
+    close(mkstemp(log.data()));
     std::vector<std::string> strace = {"strace", "-y", "-o", log, "-e", "trace=" + names};
     if (children)
         strace.insert(strace.begin() + 1, "-f");
@@ -154,7 +154,7 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
     std::vector<Call> calls;
     std::map<std::string, int> process, counted;
     std::istringstream lines(readFile(log));
-    unlink(log);
+    unlink(log.c_str());
     for (std::string line; std::getline(lines, line);) {
         std::size_t start = line.find_first_not_of("0123456789 ");
         std::size_t paren = line.find('(', start);
