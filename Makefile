@@ -4,14 +4,14 @@ BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
-BUILD_PACKAGES := libcli11-dev
+BUILD_PACKAGES := libcli11-dev libfast-float-dev
 TEST_PACKAGES := librsvg2-bin libxml2-utils libpng-dev man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
 DIST_PACKAGES := zip
 PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows demo test sanitize fuzz coverage bench install dist release-check clean
+.PHONY: all build windows demo test sanitize fuzz coverage bench soak install dist release-check clean
 
 all: build
 
@@ -52,12 +52,14 @@ test: windows
 	@$(MAKE) fuzz FUZZ_SECONDS=30
 
 sanitize:
+	@scripts/need-packages $(BUILD_PACKAGES)
 	@cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINETILT_SANITIZE=ON >/dev/null
 	@cmake --build build-asan -j2
 	@cd build-asan && ctest --output-on-failure
 
 # `make fuzz FUZZ_SECONDS=N` runs the libFuzzer target for N seconds from tests/corpus.
 fuzz:
+	@scripts/need-packages $(BUILD_PACKAGES)
 	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLINETILT_FUZZ=ON -DLINETILT_TESTS=OFF >/dev/null
 	@cmake --build build-fuzz -j2 --target fuzz_run
 	@mkdir -p build-fuzz/corpus
@@ -68,6 +70,7 @@ fuzz:
 
 # Whole runs against cp of the same file, then the hot paths in the process.
 bench:
+	@scripts/need-packages $(BUILD_PACKAGES) libbenchmark-dev
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_BENCH=ON >/dev/null
 	@cmake --build $(BUILD) -j2
 	@echo "== whole runs, $$(nproc) cores, $$(uname -m) =="
@@ -78,8 +81,18 @@ bench:
 	@scripts/need-packages time
 	@bench/host_bench.py $(BUILD)/linetilt-host $(BUILD)/linetilt
 
+# The fast number paths against the C library and std::to_chars: `make soak SOAK=N` draws
+# N random cases for each (make test draws 200000).
+SOAK := 100000000
+soak:
+	@scripts/need-packages $(BUILD_PACKAGES) libgtest-dev
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j2 --target unit_tests
+	@echo "== $(SOAK) random cases for each differential test =="
+	@LINETILT_SOAK=$(SOAK) $(BUILD)/tests/unit_tests --gtest_filter='Numbers.*As*'
+
 coverage:
-	@scripts/need-packages gcovr
+	@scripts/need-packages $(BUILD_PACKAGES) gcovr
 	@cmake -S . -B build-cov -DCMAKE_BUILD_TYPE=Debug -DLINETILT_COVERAGE=ON >/dev/null
 	@cmake --build build-cov -j2
 	@find build-cov -name '*.gcda' -delete

@@ -1,22 +1,20 @@
 // Line records, text labels and echoes.
 #include "output/records.h"
 
-#include <charconv>
-
+#include "output/fixed.h"
 #include "output/stream.h"
 
 void Sen(double x1, double y1, double x2, double y2)
 {
     // Composed whole and written once: most of the output command stream is line records.
-    char record[4 * 400 + 8];
+    char record[4 * (FIXED_ROOM + 1) + 1];
     char* end = record;
     for (double v : {x1, y1, x2, y2}) {
         *end++ = ' ';
-        end = std::to_chars(end, record + sizeof record, v, std::chars_format::fixed, 12).ptr;
+        end = writeFixed(end, v, 12);
     }
     *end++ = ' ';
-    *end++ = '\n';
-    put(std::string_view(record, end - record));
+    putLine(std::string_view(record, end - record));
 }
 
 void MojiOutD2(double x, double y, int end, int mode)
@@ -34,8 +32,9 @@ void MojiOutD2(double x, double y, int end, int mode)
 
 void Echo(const std::string& record)
 {
-    put(record);
     // The last line of a file may lack its line end; the next record must not be glued to it.
-    if (record.empty() || record.back() != '\n')
-        put("\n");
+    std::string_view text = record;
+    if (!text.empty() && text.back() == '\n')
+        text.remove_suffix(1);
+    putLine(text);
 }

@@ -3,7 +3,10 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
+#include <cstring>
 
+#include "output/fixed.h"
 #include "run/state.h"
 #include "run/textfile.h"
 
@@ -12,13 +15,27 @@ void put(std::string_view text)
     writeText(fpw, text);
 }
 
-// std::to_chars converts exactly on every platform, so the twelfth decimal of a coordinate
-// is the same whichever runtime library the tool is built with.
+void putLine(std::string_view text)
+{
+    // Most records are short: with their CR LF they go to the stream in one call, which is
+    // most of the cost of writing them.
+    char line[512];
+    if (text.size() > sizeof line - 2 || std::memchr(text.data(), '\n', text.size())) {
+        put(text);
+        put("\n");
+        return;
+    }
+    std::memcpy(line, text.data(), text.size());
+    std::memcpy(line + text.size(), "\r\n", 2);
+    std::fwrite(line, 1, text.size() + 2, fpw);
+}
+
+// The conversion is exact on every platform, so the twelfth decimal of a coordinate is the
+// same whichever runtime library the tool is built with.
 void putFixed(double value, int decimals)
 {
-    char digits[400];  // the largest double has 309 digits before the point
-    auto result = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, decimals);
-    put(std::string_view(digits, result.ptr - digits));
+    char digits[FIXED_ROOM];
+    put(std::string_view(digits, writeFixed(digits, value, decimals) - digits));
 }
 
 void putInt(int value)

@@ -5,6 +5,8 @@
 
 // Text as it stands, every line feed stored as CR LF.
 void put(std::string_view text);
+// put(text), then a line end.
+void putLine(std::string_view text);
 // Fixed-point with `decimals` decimals, exactly rounded, as "%.Nf" writes it.
 void putFixed(double value, int decimals);
 // Signed decimal, as "%d".
