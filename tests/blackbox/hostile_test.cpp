@@ -5,7 +5,6 @@
 
 #include <chrono>
 #include <map>
-#include <random>
 
 #include "tool.h"
 
@@ -50,19 +49,6 @@ TEST(Hostile, RecordsOfUpToOneMebibyte)
         EXPECT_TRUE(sameBytes(input, readFile(dir / "QXC_TEMP.TXT")));
         EXPECT_EQ("", readFile(dir / "QXC_TEMP.$$$"));
     }
-}
-
-TEST(Hostile, BinaryGarbageLeavesWellFormedLines)
-{
-    std::mt19937 random(12345);
-    std::string garbage;
-    for (int i = 0; i < 200000; ++i)
-        garbage.push_back(static_cast<char>(random()));
-    std::string out = rewritten(garbage);
-    ASSERT_GE(out.size(), RESTORE.size());
-    EXPECT_EQ(RESTORE, out.substr(out.size() - RESTORE.size()));
-    for (std::size_t lf = out.find('\n'); lf != std::string::npos; lf = out.find('\n', lf + 1))
-        ASSERT_EQ('\r', out[lf - 1]) << "a line feed without its carriage return at " << lf;
 }
 
 // A link under the output work file's name is replaced, never written through: not at
