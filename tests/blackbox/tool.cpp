@@ -8,6 +8,7 @@
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 
@@ -52,7 +54,14 @@ static Outcome run(const std::string& dir, const std::vector<std::string>& wrapp
 {
     std::vector<std::string> command = wrapper;
     command.insert(command.end(), toolRunner.begin(), toolRunner.end());
-    command.push_back(toolPath);
+    // Nobody may not reach the tool where it was built, in a private directory: it runs a copy.
+    std::optional<Scratch> reachable;
+    if (limits.unprivileged) {
+        reachable.emplace();
+        std::filesystem::copy_file(toolPath, *reachable / "tool");
+        chmod(reachable->path.c_str(), 0755);
+    }
+    command.push_back(reachable ? *reachable / "tool" : toolPath);
     command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
     for (auto& a : command)
