@@ -13,8 +13,8 @@
 
 #include "exchange/attributes.h"
 #include "exchange/numbers.h"
-#include "output/fixed.h"
 #include "exchange/reader.h"
+#include "output/fixed.h"
 #include "run/files.h"
 #include "run/opt.h"
 #include "run/sequence.h"
