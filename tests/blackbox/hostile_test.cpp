@@ -38,7 +38,10 @@ TEST(Hostile, RecordsOfUpToOneMebibyte)
 {
     const std::size_t MAX = 1 << 20;
     const std::string split = "#" + std::string(65534, 'x') + "\r\n", longest = "#" + std::string(MAX - 2, 'y') + "\r\n";
-    EXPECT_TRUE(sameBytes(split + longest + RESTORE, rewritten(split + longest)));
+    const std::string last = "#" + std::string(MAX - 1, 'v');  // the longest, without a line end
+    EXPECT_TRUE(sameBytes(split + longest + last + "\r\n" + RESTORE, rewritten(split + longest + last)));
+    const std::string block = "#" + std::string(65534, 'x') + "\n";  // a last block of one byte
+    EXPECT_TRUE(sameBytes(block.substr(0, 65535) + "\r\nl\r\n" + RESTORE, rewritten(block + "l")));
     const std::string justTooLong = "#\n#" + std::string(MAX - 1, 'z');  // and a byte more
     for (const std::string& input : {justTooLong + "\n", justTooLong + "z", "#\n" + std::string(10 << 20, 'w') + "\n"}) {
         Scratch dir;

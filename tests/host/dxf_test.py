@@ -149,7 +149,8 @@ def refusals():
 
 def exact_and_batched():
     # The pivot end comes back as the tool writes the exact double: 17 digits must reach it.
-    status, out, err, result = host(R12.format(line("1234.5678901234567", "-0.1", 2000, "0.3")).encode(),
+    exact = line("1234.5678901234567", "-0.1", 2000, "0.3").replace(" 21\n", " 21 \n")  # a code with a blank after it
+    status, out, err, result = host(R12.format(exact).encode(),
                                     "--at", "1234.5678901234567,-0.1")
     check(status == 0 and b"\n1234.567890123457\n 20\n-0.100000000000\n" in result, f"exact: {err}")
     # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.

@@ -22,7 +22,8 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
 {
     Scratch dir;
     writeFile(dir / "drawing.txt", DRAWING);
-    Outcome run = runTool(dir.path, {"drawing.txt", "--at", "1,1", "--select", "3,6", "-o", "new.txt", "--svg", "p.svg"});
+    Outcome run = runTool(dir.path, {"drawing.txt", "--at", "1,1", "--select", "3,6", "-o", "new.txt", "--svg", "p.svg",
+                                     "--", "/p"});
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ("# two walls\n"
               "lc2\n"
@@ -122,7 +123,7 @@ TEST(Host, ThePictureIsValidWhateverTheToolReturns)
     Scratch dir;
     writeFile(dir / "d.txt", " -1e308 -1e308 1e308 1e308\n");
     writeFile(dir / "tool.sh", "#!/bin/sh\nprintf 'hd\\r\\n#linetilt-host line 1\\r\\n -1e308 -1e308 1e308 1.7e308\\r\\n"
-                               "ch 1 1 3 0 \"\\202\\240\\r\\nch 2 2 3 0 \"\\377\\r\\n' > QXC_TEMP.TXT\n");
+                               "ch 1 1 3 0 \"\\202\\240\\r\\nch 2 2 3 0 \"\\377\\r\\nch 3 3 3 0 \"\\343\\201\\204\\r\\n' > QXC_TEMP.TXT\n");
     chmod((dir / "tool.sh").c_str(), 0755);
     Outcome run = runTool(dir.path, {"d.txt", "--at", "0,0", "--tool", "./tool.sh", "--svg", "p.svg"});
     EXPECT_EQ(0, run.status) << run.err;
@@ -132,6 +133,7 @@ TEST(Host, ThePictureIsValidWhateverTheToolReturns)
     EXPECT_EQ(std::string::npos, svg.find("=\"-9"));
     EXPECT_NE(std::string::npos, svg.find(">\u3042</text>"));
     EXPECT_NE(std::string::npos, svg.find(">\\xFF</text>"));
+    EXPECT_NE(std::string::npos, svg.find(">\u3044</text>"));  // UTF-8, which is no Shift_JIS
 }
 
 // Every system call the stand-in makes on the drawing, its scratch files and -o fails in
