@@ -1,7 +1,7 @@
 // Whole runs laid out as files: each folder under cases/ holds the directory before the run
 // (before/), the directory expected after it (after/), directories in them included, and
-// optionally the arguments (args, one a line), the expected console texts (stdout, stderr)
-// and exit status (status).
+// optionally the arguments (args, one a line), the expected console texts (stdout, stderr),
+// the exit status (status) and the one platform the case is for (platform: linux, windows).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -50,6 +50,9 @@ TEST_P(Case, LeavesTheExpectedFilesAndConsole)
 {
     const std::string name = GetParam();
     const std::string base = std::string(CASES_DIR) + "/" + name;
+    std::string platform = caseFile(name, "platform");
+    if (!platform.empty() && platform != (isWindowsBuild() ? "windows\n" : "linux\n"))
+        GTEST_SKIP() << "a case of the other platform";
     Scratch dir;
     if (exists(base + "/before"))
         std::filesystem::copy(base + "/before", dir.path, std::filesystem::copy_options::recursive);
