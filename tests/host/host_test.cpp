@@ -40,7 +40,7 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
     // Each turned line in the colour of its own "lc": colour 2 red, colour 3 green.
     std::string svg = readFile(dir / "p.svg");
     for (const char* colour : {"#d62728", "#2ca02c"})
-        EXPECT_NE(std::string::npos, svg.find("y2=\"625.0702223\" stroke=\"" + std::string(colour))) << colour;
+        EXPECT_NE(std::string::npos, svg.find("x2=\"734.3501745\" y2=\"625.0702223\" stroke=\"" + std::string(colour))) << colour;
 }
 
 TEST(Host, AFailingToolLeavesTheDrawingAndSaysWhy)

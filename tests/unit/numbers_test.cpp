@@ -37,7 +37,7 @@ std::string decimalText(std::mt19937_64& random)
 {
     static const char* blanks[] = {"", "", " ", "\t \n"};
     static const char* signs[] = {"", "", "-", "+"};
-    static const char* junk[] = {"", " 5", "x", "e", "e+", ".", "-", ",7"};
+    static const char* junk[] = {"", " 5", "x", "e", "e+", ".", "-", ",7", ":"};
     std::string text = blanks[random() % 4];
     text += signs[random() % 4];
     int longest = random() % 64 == 0 ? 800 : 22;
@@ -46,7 +46,7 @@ std::string decimalText(std::mt19937_64& random)
         text += "." + digits(random, random() % (longest + 1));
     if (random() % 4 == 0)
         text += std::string(random() % 2 ? "e" : "E") + signs[random() % 4] + digits(random, 1 + random() % 4);
-    return text + junk[random() % 8];
+    return text + junk[random() % 9];
 }
 
 // The exact decimal text of the point halfway between `d` and the next double: long double
