@@ -29,6 +29,15 @@ std::string lineRecords(int count)
     return text;
 }
 
+// How many of the names the host's records can stand under hold them whole.
+int hostCopies(const Scratch& dir, const std::string& input)
+{
+    int copies = 0;
+    for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$", "QXC_TEMP.TXT"})
+        copies += exists(dir / name) && readFile(dir / name) == input;
+    return copies;
+}
+
 }  // namespace
 
 // A record is taken whole up to 1 MiB, its line feed included (and a CR LF split between
@@ -141,12 +150,8 @@ TEST(Faults, KilledAtAnyMomentLosesNothing)
         writeFile(dir / "qxc_temp.txt", input);
         Outcome run = runTool(dir.path, {}, {-1, runMicros * step / 50});
         (run.status == 0 ? completed : killed)++;
-        int hostRecords = 0;
-        for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$", "QXC_TEMP.TXT"})
-            if (exists(dir / name) && readFile(dir / name) == input)
-                ++hostRecords;
         bool done = exists(dir / "QXC_TEMP.TXT") && readFile(dir / "QXC_TEMP.TXT") == output;
-        EXPECT_EQ(1, hostRecords + done) << "killed after " << runMicros * step / 50 << " us";
+        EXPECT_EQ(1, hostCopies(dir, input) + done) << "killed after " << runMicros * step / 50 << " us";
     }
     EXPECT_GT(killed, 0);
     std::printf("[ killed %d runs, %d completed; a whole run takes %ld us ]\n", killed, completed, runMicros);
@@ -187,11 +192,8 @@ TEST(Faults, EachFailingSystemCallLosesNothing)
                 ++injected;
                 bool complete = readFile(dir / result) == output &&
                                 (args.empty() || readFile(dir / "QXC_TEMP.TXT") == input);
-                int hostRecords = 0;
-                for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$", "QXC_TEMP.TXT"})
-                    hostRecords += exists(dir / name) && readFile(dir / name) == input;
                 std::string found = exists(dir / "QXC_TEMP.TXT") ? readFile(dir / "QXC_TEMP.TXT") : input;
-                if ((found != input && found != output) || (hostRecords != 1 && !complete)) {
+                if ((found != input && found != output) || (hostCopies(dir, input) != 1 && !complete)) {
                     ++broken;
                     ADD_FAILURE() << "a broken exchange file, status " << run.status << ", with " << call.line;
                 }
