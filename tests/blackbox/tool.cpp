@@ -142,9 +142,28 @@ static Outcome run(const std::string& dir, const std::vector<std::string>& wrapp
     return outcome;
 }
 
+// The names and sizes in `dir`.
+static std::map<std::string, std::uintmax_t> listing(const std::string& dir)
+{
+    std::map<std::string, std::uintmax_t> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        files[entry.path().filename().string()] = entry.is_regular_file() ? entry.file_size() : 0;
+    return files;
+}
+
 Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits)
 {
-    return run(dir, {}, args, limits);
+    // Wine under a file size limit now and then fails to start the program at all: it ends
+    // with 1, says nothing and leaves the directory as it was, which no run of the tool
+    // does. Such a start is tried again.
+    bool wineMayFail = !toolRunner.empty() && limits.fileSize >= 0;
+    auto before = wineMayFail ? listing(dir) : std::map<std::string, std::uintmax_t>{};
+    Outcome outcome = run(dir, {}, args, limits);
+    for (int retry = 0; wineMayFail && retry < 3 && outcome.status == 1 && outcome.out.empty() &&
+                        outcome.err.empty() && listing(dir) == before;
+         ++retry)
+        outcome = run(dir, {}, args, limits);
+    return outcome;
 }
 
 std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
