@@ -3,7 +3,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 #include "exchange/attributes.h"
 #include "exchange/numbers.h"
@@ -57,9 +57,9 @@ void pointRecord(const Text& t)
         std::printf("##  hp%d%c  %.2f %.2f \n", iPOINT, variant, PX[iPOINT], PY[iPOINT]);
 }
 
-void dispatch(const std::string& buf, unsigned int jd_x)
+void dispatch(std::string_view buf, unsigned int jd_x)
 {
-    Text t{buf.c_str(), std::strlen(buf.c_str())};
+    Text t{buf.data(), std::strlen(buf.data())};
     char second = t.at(1);
     switch (t.at(0)) {
     case '#':
@@ -107,7 +107,7 @@ void dispatch(const std::string& buf, unsigned int jd_x)
 
 int QX_PATTERN(unsigned int jd_xmax, unsigned int jd_limit)
 {
-    std::string buf;
+    std::string_view buf;
     startReading(fp);
     for (unsigned int jd_x = 0; jd_x != jd_limit; ++jd_x) {
         ReadResult read = readRecord(&buf);
@@ -122,7 +122,7 @@ int QX_PATTERN(unsigned int jd_xmax, unsigned int jd_limit)
             std::printf("## ---- QX_PATTERN()  qxc_temp.txt processing --------\n"
                         "##  jd_x=%u/%u : jd_x/jd_xmax  jd_limit=%u\n"
                         "##  buf=(%s)\n",
-                        jd_x, jd_xmax, jd_limit, buf.c_str());
+                        jd_x, jd_xmax, jd_limit, buf.data());
         dispatch(buf, jd_x);
     }
     return 0;

@@ -30,11 +30,10 @@ void MojiOutD2(double x, double y, int end, int mode)
     put("\n");
 }
 
-void Echo(const std::string& record)
+void Echo(std::string_view record)
 {
     // The last line of a file may lack its line end; the next record must not be glued to it.
-    std::string_view text = record;
-    if (!text.empty() && text.back() == '\n')
-        text.remove_suffix(1);
-    putLine(text);
+    if (!record.empty() && record.back() == '\n')
+        record.remove_suffix(1);
+    putLine(record);
 }

@@ -17,17 +17,7 @@ void put(std::string_view text)
 
 void putLine(std::string_view text)
 {
-    // Most records are short: with their CR LF they go to the stream in one call, which is
-    // most of the cost of writing them.
-    char line[512];
-    if (text.size() > sizeof line - 2 || std::memchr(text.data(), '\n', text.size())) {
-        put(text);
-        put("\n");
-        return;
-    }
-    std::memcpy(line, text.data(), text.size());
-    std::memcpy(line + text.size(), "\r\n", 2);
-    std::fwrite(line, 1, text.size() + 2, fpw);
+    writeLine(fpw, text);
 }
 
 // The conversion is exact on every platform, so the twelfth decimal of a coordinate is the

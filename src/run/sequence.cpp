@@ -49,9 +49,8 @@ void openOutputFile()
     fpw = createFresh(WORK_FILE);
     if (!fpw)
         cannotOpen(WORK_FILE, 1);
-    // Written in large blocks, with few system calls.
-    static char block[1 << 16];
-    std::setvbuf(fpw, block, _IOFBF, sizeof block);
+    // Written in large blocks already, by the text stream.
+    std::setvbuf(fpw, nullptr, _IONBF, 0);
 }
 
 void refuseOverLimit(unsigned int jd_xmax)

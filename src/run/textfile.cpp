@@ -26,22 +26,72 @@
 
 namespace {
 
-// The block the run's one file being read is taken in, and how far it has been used.
+// The block the run's one file being read is taken in, and how far it has been used. One
+// byte more than a block holds, for the zero that ends a record at the block's end.
 std::FILE* source = nullptr;
-char block[1 << 16];
+char block[(1 << 16) + 1];
+constexpr std::size_t BLOCK = sizeof block - 1;
 std::size_t used = 0, filled = 0;
 bool ended = false, failed = false;
+// A record read in place ends in a zero over the next record's first byte, which is put
+// back before that record is read.
+char* lent = nullptr;
+char lentByte = 0;
+// A record that runs over from one block into the next is gathered here.
+std::string spill;
+
+// The file being written, and what has been written to it and not yet handed on: whole
+// blocks go on, in few system calls.
+std::FILE* sink = nullptr;
+char pending[1 << 16];
+std::size_t waiting = 0;
+
+void flushPending()
+{
+    if (waiting)
+        std::fwrite(pending, 1, waiting, sink);  // a failure shows in the stream's error flag
+    waiting = 0;
+}
+
+void emit(const char* bytes, std::size_t n)
+{
+    if (n > sizeof pending - waiting) {
+        flushPending();
+        if (n >= sizeof pending) {
+            std::fwrite(bytes, 1, n, sink);
+            return;
+        }
+    }
+    std::memcpy(pending + waiting, bytes, n);
+    waiting += n;
+}
 
 // The next block of the file; false at its end or when the read fails.
 bool nextBlock()
 {
     if (ended)
         return false;
-    filled = std::fread(block, 1, sizeof block, source);
+    filled = std::fread(block, 1, BLOCK, source);
     used = 0;
     failed = std::ferror(source) != 0;
-    ended = failed || filled < sizeof block;
+    ended = failed || filled < BLOCK;
     return !failed && filled > 0;
+}
+
+// The record from `start`, `length` bytes with its line feed, as it stands in the block.
+std::string_view inPlace(char* start, std::size_t length)
+{
+    char* end = start + length;
+    if (length >= 2 && end[-1] == '\n' && end[-2] == '\r') {
+        // Its CR LF becomes LF in place; the zero then falls on its own last byte.
+        end[-2] = '\n';
+        end[-1] = '\0';
+        return {start, length - 1};
+    }
+    lent = end;
+    lentByte = *end;
+    *end = '\0';
+    return {start, length};
 }
 
 }  // namespace
@@ -92,12 +142,17 @@ void startReading(std::FILE* f)
     source = f;
     used = filled = 0;
     ended = failed = false;
+    lent = nullptr;
 }
 
-ReadResult readRecord(std::string* line)
+ReadResult readRecord(std::string_view* line)
 {
+    if (lent) {
+        *lent = lentByte;
+        lent = nullptr;
+    }
     if (line)
-        line->clear();
+        spill.clear();
     std::size_t length = 0;
     bool lastCr = false;  // the record's byte before this block, which a line feed may follow
     for (;;) {
@@ -106,46 +161,82 @@ ReadResult readRecord(std::string* line)
                 return READ_FAILED;  // never taken for the end of the file
             if (length == 0)
                 return END_OF_FILE;
+            if (line)
+                *line = spill;
             return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;  // a last line without its line feed
         }
-        const char* start = block + used;
+        char* start = block + used;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', filled - used));
         std::size_t take = lf ? lf - start + 1 : filled - used;
         // One CR more than the limit may still be dropped before its line feed.
         if (length + take > RECORD_MAX + 1)
             return RECORD_TOO_LONG;
-        if (line)
-            line->append(start, take);
-        length += take;
         used += take;
+        // Most records lie whole in one block and are read where they stand.
+        // (A block short of full is the file's last, and a last line may lack its line feed.)
+        if (length == 0 && (lf || ended)) {
+            if (line)
+                *line = inPlace(start, take);
+            length = take - (lf && take >= 2 && lf[-1] == '\r');
+            return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
+        }
+        if (line)
+            spill.append(start, take);
+        length += take;
         if (!lf) {
             lastCr = start[take - 1] == '\r';
             continue;
         }
         if (take > 1 ? lf[-1] == '\r' : lastCr) {
             if (line)
-                line->erase(line->size() - 2, 1);
+                spill.erase(spill.size() - 2, 1);
             --length;
         }
+        if (line)
+            *line = spill;
         return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
     }
 }
 
 void writeText(std::FILE* f, std::string_view text)
 {
+    if (f != sink) {
+        flushPending();
+        sink = f;
+    }
     while (!text.empty()) {
         const void* lf = std::memchr(text.data(), '\n', text.size());
         std::size_t run = lf ? static_cast<const char*>(lf) - text.data() : text.size();
-        std::fwrite(text.data(), 1, run, f);
+        emit(text.data(), run);
         if (!lf)
             return;
-        std::fwrite("\r\n", 1, 2, f);
+        emit("\r\n", 2);
         text.remove_prefix(run + 1);
     }
 }
 
+void writeLine(std::FILE* f, std::string_view text)
+{
+    if (std::memchr(text.data(), '\n', text.size()) || f != sink) {
+        writeText(f, text);
+        writeText(f, "\n");
+        return;
+    }
+    emit(text.data(), text.size());
+    emit("\r\n", 2);
+}
+
+bool flushText(std::FILE* f)
+{
+    if (f == sink)
+        flushPending();
+    return std::fflush(f) == 0 && !std::ferror(f);
+}
+
 bool closeText(std::FILE* f)
 {
-    bool ok = std::fflush(f) == 0 && !std::ferror(f);
+    bool ok = flushText(f);
+    if (f == sink)
+        sink = nullptr;
     return std::fclose(f) == 0 && ok;
 }

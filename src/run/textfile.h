@@ -29,13 +29,21 @@ enum ReadResult { RECORD, END_OF_FILE, READ_FAILED, RECORD_TOO_LONG };
 void startReading(std::FILE* f);
 
 // The next record, however long up to RECORD_MAX, its line feed kept and a CR directly
-// before the line feed dropped; into `line` unless it is null (a count). A failed read is
-// never the end of the file.
-ReadResult readRecord(std::string* line);
+// before the line feed dropped; into `line` unless it is null (a count). The record is
+// followed by a zero byte and stays valid until the next call. A failed read is never the
+// end of the file.
+ReadResult readRecord(std::string_view* line);
 
 
-// Writes `text`, every line feed as CR LF.
+// Writes `text`, every line feed as CR LF. What is written reaches the file at the latest
+// when it is flushed or closed.
 void writeText(std::FILE* f, std::string_view text);
+
+// writeText(f, text), then a line end.
+void writeLine(std::FILE* f, std::string_view text);
+
+// Hands on all that was written to `f`; false when any write or the flush failed.
+bool flushText(std::FILE* f);
 
 // Flushes and closes `f`; false when any write, the flush or the close failed.
 bool closeText(std::FILE* f);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "run/state.h"
+#include "run/textfile.h"
 #include "tilt/skew.h"
 
 namespace {
@@ -52,6 +53,7 @@ TEST_P(TiltTest, WritesTheTurnedLine)
     HPOINTx = t.hx, HPOINTy = t.hy;
     iPOINTcnt = t.cnt, iPOINT = t.num;
     EXPECT_EQ(t.result, SKEW_SEG(0));
+    flushText(fpw);
     std::rewind(fpw);
     char written[256] = "";
     std::fgets(written, sizeof written, fpw);
