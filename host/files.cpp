@@ -13,6 +13,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -78,7 +79,7 @@ bool renameOver(const std::string& from, const std::string& to)
 }
 #endif
 
-bool writeAll(int fd, const std::string& bytes)
+bool writeAll(int fd, std::string_view bytes)
 {
     for (std::size_t done = 0; done < bytes.size();) {
         long n = writeSome(fd, bytes.data() + done, bytes.size() - done);
@@ -119,6 +120,75 @@ bool readWhole(const std::string& path, std::string& bytes, std::string& error)
         error = failure("read", path);
     }
     return !failed;
+}
+
+FileBytes::FileBytes(FileBytes&& other) noexcept
+    : copy_(std::move(other.copy_)), mapped_(other.mapped_), size_(other.size_)
+{
+    other.mapped_ = nullptr;
+    other.size_ = 0;
+}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        copy_ = std::move(other.copy_);
+        mapped_ = other.mapped_, size_ = other.size_;
+        other.mapped_ = nullptr, other.size_ = 0;
+    }
+    return *this;
+}
+
+FileBytes::~FileBytes()
+{
+    release();
+}
+
+void FileBytes::release()
+{
+#ifndef _WIN32
+    if (mapped_)
+        munmap(const_cast<char*>(mapped_), size_);
+#endif
+    mapped_ = nullptr;
+    size_ = 0;
+}
+
+bool FileBytes::read(const std::string& path, std::string& error)
+{
+    release();
+#ifndef _WIN32
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = failure("open", path);
+        return false;
+    }
+    struct stat status;
+    if (fstat(fd, &status) != 0) {
+        int saved = errno;
+        close(fd);
+        errno = saved;
+        error = failure("read", path);
+        return false;
+    }
+    // Pipes, devices and empty files have no size to map; they are read.
+    if (S_ISREG(status.st_mode) && status.st_size > 0) {
+        void* at = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        if (at != MAP_FAILED) {
+            mapped_ = static_cast<const char*>(at);
+            size_ = static_cast<std::size_t>(status.st_size);
+        }
+    }
+    if (close(fd) != 0) {
+        error = failure("read", path);
+        release();
+        return false;
+    }
+    if (mapped_)
+        return true;
+#endif
+    return readWhole(path, copy_, error);
 }
 
 bool writeNew(const std::string& path, const std::string& bytes, std::string& error)
@@ -163,6 +233,12 @@ bool replaceFile(const std::string& path, const Producer& produce, std::string& 
         buffer.clear();
     };
     produce([&](std::string_view piece) {
+        if (piece.size() >= (1u << 20)) {
+            flush();
+            if (written && !writeAll(fd, piece))
+                written = false, saved = errno;
+            return;
+        }
         buffer.append(piece);
         if (buffer.size() >= (1u << 20))
             flush();

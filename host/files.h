@@ -8,6 +8,29 @@
 // Reads the whole of `path` into `bytes`; false with `error` naming the path and the reason.
 bool readWhole(const std::string& path, std::string& bytes, std::string& error);
 
+// The whole of a file, as readWhole reads it. A regular file is mapped (on POSIX) rather than
+// copied: its pages are then those the system already holds for it, which costs a large
+// drawing far less than fresh memory filled with a copy.
+class FileBytes {
+public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    ~FileBytes();
+
+    // False with `error` naming the path and the reason.
+    bool read(const std::string& path, std::string& error);
+    std::string_view view() const { return mapped_ ? std::string_view(mapped_, size_) : std::string_view(copy_); }
+
+private:
+    void release();
+    std::string copy_;
+    const char* mapped_ = nullptr;
+    std::size_t size_ = 0;
+};
+
 // Hands its pieces, one after another, to the function it is given.
 using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
 
