@@ -4,16 +4,18 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "memory.h"
 
 #ifdef _WIN32
 #include <io.h>
 #include <process.h>
 #include <windows.h>
 #else
-#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
@@ -25,6 +27,14 @@ std::string failure(const std::string& what, const std::string& path)
 }
 
 #ifdef _WIN32
+int openRead(const std::string& path)
+{
+    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+}
+long readSome(int fd, char* data, std::size_t size)
+{
+    return _read(fd, data, static_cast<unsigned>(size > (1u << 30) ? 1u << 30 : size));
+}
 int openNew(const std::string& path)
 {
     return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -53,6 +63,14 @@ bool renameOver(const std::string& from, const std::string& to)
     return false;
 }
 #else
+int openRead(const std::string& path)
+{
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+long readSome(int fd, char* data, std::size_t size)
+{
+    return read(fd, data, size);
+}
 int openNew(const std::string& path)
 {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -96,46 +114,24 @@ bool writeAll(int fd, std::string_view bytes)
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
-        error = failure("open", path);
+    FileBytes file;
+    if (!file.read(path, error))
         return false;
-    }
-    // Straight into the string, sized as the file is; a file that grows meanwhile is read on.
-    struct stat status;
-    std::size_t size = fstat(fileno(in), &status) == 0 && status.st_size > 0 ? status.st_size : 0;
-    bytes.resize(size);
-    std::size_t got = std::fread(bytes.data(), 1, size, in);
-    bytes.resize(got);
-    char chunk[1 << 16];
-    std::size_t n;
-    while (got == size && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-        bytes.append(chunk, n);
-    bool failed = std::ferror(in) != 0;
-    int saved = errno;
-    if (std::fclose(in) != 0 && !failed)
-        failed = true, saved = errno;
-    if (failed) {
-        errno = saved;
-        error = failure("read", path);
-    }
-    return !failed;
+    bytes.assign(file.view());
+    return true;
 }
 
-FileBytes::FileBytes(FileBytes&& other) noexcept
-    : copy_(std::move(other.copy_)), mapped_(other.mapped_), size_(other.size_)
+FileBytes::FileBytes(FileBytes&& other) noexcept : data_(other.data_), size_(other.size_), room_(other.room_)
 {
-    other.mapped_ = nullptr;
-    other.size_ = 0;
+    other.data_ = nullptr, other.size_ = 0, other.room_ = 0;
 }
 
 FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
 {
     if (this != &other) {
         release();
-        copy_ = std::move(other.copy_);
-        mapped_ = other.mapped_, size_ = other.size_;
-        other.mapped_ = nullptr, other.size_ = 0;
+        data_ = other.data_, size_ = other.size_, room_ = other.room_;
+        other.data_ = nullptr, other.size_ = 0, other.room_ = 0;
     }
     return *this;
 }
@@ -147,48 +143,61 @@ FileBytes::~FileBytes()
 
 void FileBytes::release()
 {
-#ifndef _WIN32
-    if (mapped_)
-        munmap(const_cast<char*>(mapped_), size_);
-#endif
-    mapped_ = nullptr;
-    size_ = 0;
+    if (data_)
+        freeLarge(data_, room_);
+    data_ = nullptr;
+    size_ = room_ = 0;
+}
+
+void FileBytes::grow(std::size_t room)
+{
+    char* more = allocateLarge(room);
+    if (size_ > 0)
+        std::memcpy(more, data_, size_);
+    if (data_)
+        freeLarge(data_, room_);
+    data_ = more, room_ = room;
 }
 
 bool FileBytes::read(const std::string& path, std::string& error)
 {
     release();
-#ifndef _WIN32
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = openRead(path);
     if (fd < 0) {
         error = failure("open", path);
         return false;
     }
     struct stat status;
-    if (fstat(fd, &status) != 0) {
-        int saved = errno;
-        close(fd);
+    bool failed = fstat(fd, &status) != 0;
+    if (!failed && status.st_size > 0)
+        grow(static_cast<std::size_t>(status.st_size));
+    // Once the room is full the end is looked for in a chunk, so that a file of the size
+    // fstat gave is not copied into larger room only to find that nothing follows.
+    char chunk[1 << 16];
+    while (!failed) {
+        bool full = size_ == room_;
+        long n = full ? readSome(fd, chunk, sizeof chunk) : readSome(fd, data_ + size_, room_ - size_);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed = n < 0;
+            break;
+        }
+        if (full) {
+            grow(std::max(2 * room_, room_ + sizeof chunk));
+            std::memcpy(data_ + size_, chunk, static_cast<std::size_t>(n));
+        }
+        size_ += static_cast<std::size_t>(n);
+    }
+    int saved = errno;
+    if (closeFile(fd) != 0 && !failed)
+        failed = true, saved = errno;
+    if (failed) {
         errno = saved;
         error = failure("read", path);
-        return false;
-    }
-    // Pipes, devices and empty files have no size to map; they are read.
-    if (S_ISREG(status.st_mode) && status.st_size > 0) {
-        void* at = mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
-        if (at != MAP_FAILED) {
-            mapped_ = static_cast<const char*>(at);
-            size_ = static_cast<std::size_t>(status.st_size);
-        }
-    }
-    if (close(fd) != 0) {
-        error = failure("read", path);
         release();
-        return false;
     }
-    if (mapped_)
-        return true;
-#endif
-    return readWhole(path, copy_, error);
+    return !failed;
 }
 
 bool writeNew(const std::string& path, const std::string& bytes, std::string& error)

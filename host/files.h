@@ -8,9 +8,9 @@
 // Reads the whole of `path` into `bytes`; false with `error` naming the path and the reason.
 bool readWhole(const std::string& path, std::string& bytes, std::string& error);
 
-// The whole of a file, as readWhole reads it. A regular file is mapped (on POSIX) rather than
-// copied: its pages are then those the system already holds for it, which costs a large
-// drawing far less than fresh memory filled with a copy.
+// The whole of a file, every read checked. Its room is sized once from the file's size and
+// asks for huge pages (memory.h), so that a large drawing is read without a fault for each
+// small page; a file that grows meanwhile, or has no size (a pipe), is read on.
 class FileBytes {
 public:
     FileBytes() = default;
@@ -22,13 +22,13 @@ public:
 
     // False with `error` naming the path and the reason.
     bool read(const std::string& path, std::string& error);
-    std::string_view view() const { return mapped_ ? std::string_view(mapped_, size_) : std::string_view(copy_); }
+    std::string_view view() const { return std::string_view(data_, size_); }
 
 private:
     void release();
-    std::string copy_;
-    const char* mapped_ = nullptr;
-    std::size_t size_ = 0;
+    void grow(std::size_t room);
+    char* data_ = nullptr;
+    std::size_t size_ = 0, room_ = 0;
 };
 
 // Hands its pieces, one after another, to the function it is given.

@@ -9,6 +9,11 @@
 // more on those faults than on reading its bytes. Does nothing where there is no such hint.
 void adviseLarge(const void* at, std::size_t bytes);
 
+// Room for `bytes` bytes, left as it is (nothing written), so advised; a block of a huge page
+// or more is aligned to one. Given back by freeLarge with the same `bytes`.
+char* allocateLarge(std::size_t bytes);
+void freeLarge(char* at, std::size_t bytes);
+
 // Reserves room for `count` entries in `table`, so advised.
 template <class T>
 void reserveLarge(std::vector<T>& table, std::size_t count)
