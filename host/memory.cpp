@@ -30,7 +30,7 @@ void adviseLarge(const void* at, std::size_t bytes)
 
 char* allocateLarge(std::size_t bytes)
 {
-    if (bytes < huge)
+    if (bytes <= huge / 2)
         return static_cast<char*>(::operator new(bytes));
     // A last part of more than half a huge page is rounded up to a whole one: the pages it
     // then spares cost more than the memory it adds.
@@ -43,7 +43,7 @@ char* allocateLarge(std::size_t bytes)
 
 void freeLarge(char* at, std::size_t bytes)
 {
-    if (bytes < huge)
+    if (bytes <= huge / 2)
         ::operator delete(at);
     else
         ::operator delete(at, std::align_val_t(huge));

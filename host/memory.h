@@ -9,8 +9,8 @@
 // more on those faults than on reading its bytes. Does nothing where there is no such hint.
 void adviseLarge(const void* at, std::size_t bytes);
 
-// Room for `bytes` bytes, left as it is (nothing written), so advised; a block of a huge page
-// or more is aligned to one. Given back by freeLarge with the same `bytes`.
+// Room for `bytes` bytes, left as it is (nothing written), so advised; a block of more than
+// half a huge page is aligned to one. Given back by freeLarge with the same `bytes`.
 char* allocateLarge(std::size_t bytes);
 void freeLarge(char* at, std::size_t bytes);
 
