@@ -1,6 +1,7 @@
 // Reading a drawing file and writing it back with the turned lines in place.
 #include "drawing.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -20,13 +21,16 @@ bool parseSegment(const std::string& record, Segment& segment)
     return static_cast<bool>(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y);
 }
 
-bool readDrawing(const std::string& bytes, const std::string& name, const std::set<long>& selection,
+bool readDrawing(std::string_view bytes, const std::string& name, const std::set<long>& selection,
                  Drawing& drawing, std::string& error)
 {
-    std::istringstream in(bytes);
     Attributes inForce;
     std::string text;
-    for (long number = 1; std::getline(in, text); ++number) {
+    // Line by line as getline splits them: a last line without its line end counts too.
+    for (long number = 1; !bytes.empty(); ++number) {
+        std::size_t end = std::min(bytes.find('\n'), bytes.size());
+        text.assign(bytes.substr(0, end));
+        bytes.remove_prefix(std::min(end + 1, bytes.size()));
         if (!text.empty() && text.back() == '\r') {
             text.pop_back();
             drawing.crlf = true;

@@ -4,6 +4,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "geometry.h"
@@ -32,7 +33,7 @@ bool parseSegment(const std::string& record, Segment& segment);
 
 // Reads the drawing `bytes` of file `name`; every line record is selected unless
 // `selection` names line numbers.
-bool readDrawing(const std::string& bytes, const std::string& name, const std::set<long>& selection,
+bool readDrawing(std::string_view bytes, const std::string& name, const std::set<long>& selection,
                  Drawing& drawing, std::string& error);
 // The drawing with each selected line replaced by the records in `replacements`.
 std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements);

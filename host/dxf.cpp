@@ -5,6 +5,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "memory.h"
 #include "numbers.h"
 
 namespace {
@@ -45,43 +46,49 @@ struct TextLine {
 
 class LineReader {
 public:
-    explicit LineReader(const std::string& bytes) : bytes_(bytes) {}
+    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+    // A plain loop, not memchr: the lines of a DXF file are mostly a few bytes long.
     bool next(TextLine& line)
     {
         if (position_ >= bytes_.size())
             return false;
-        std::size_t end = bytes_.find('\n', position_);
-        std::size_t stop = end == std::string::npos ? bytes_.size() : end;
+        std::size_t stop = position_;
+        while (stop < bytes_.size() && bytes_[stop] != '\n')
+            ++stop;
         line.at = position_;
         line.length = stop - position_;
         if (line.length > 0 && bytes_[stop - 1] == '\r')
             --line.length;
-        position_ = end == std::string::npos ? bytes_.size() : end + 1;
+        position_ = stop < bytes_.size() ? stop + 1 : stop;
         ++number_;
         return true;
     }
     long number() const { return number_; }
-    std::string_view text(const TextLine& line) const { return std::string_view(bytes_).substr(line.at, line.length); }
+    std::string_view text(const TextLine& line) const { return bytes_.substr(line.at, line.length); }
 
 private:
-    const std::string& bytes_;
+    std::string_view bytes_;
     std::size_t position_ = 0;
     long number_ = 0;
 };
 
 // The entity being read: a LINE takes its groups, any other entity is only counted.
+// Its texts are views into the drawing's bytes.
 struct Entity {
-    std::string type;
+    std::string_view type;
     long line = 0;
     bool inXdata = false;  // group 1001 on: application data, which may repeat any code
+    std::array<bool, 4> seen{};  // which of groups 10, 20, 11, 21 came
     DxfLine found;
-    std::string name;  // group 2 of a LAYER table entry
+    std::string_view name;  // group 2 of a LAYER table entry
     int colour = 256;
 };
 
+const char* const GROUPS[] = {"10", "20", "11", "21"};
+
 }  // namespace
 
-DrawingKind kindOf(const std::string& bytes)
+DrawingKind kindOf(std::string_view bytes)
 {
     std::string_view view(bytes);
     if (view.substr(0, BINARY_SENTINEL.size()) == BINARY_SENTINEL)
@@ -104,15 +111,16 @@ std::string foldedName(std::string_view name)
     return folded;
 }
 
-bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
+bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error)
 {
-    drawing.bytes = std::move(bytes);
-    const std::string& all = drawing.bytes;
+    drawing.file = std::move(file);
+    drawing.bytes = drawing.file.view();
+    std::string_view all = drawing.bytes;
     // Room for as many lines as a drawing of LINEs alone would hold, about; room never
     // touched costs no memory, and the lines are not moved again and again as they come.
-    drawing.lines.reserve(all.size() / 128);
+    reserveLarge(drawing.lines, all.size() / 128);
     LineReader reader(all);
-    std::string section;
+    std::string_view section;
     bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
     Entity entity;
 
@@ -121,17 +129,14 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
             if (entity.type == "LINE") {
                 DxfLine& line = entity.found;
                 line.line = entity.line;
-                const char* groups[] = {"10", "20", "11", "21"};
-                for (int i = 0; i < 4 && line.problem.empty(); ++i) {
-                    double* target[] = {&line.segment.a.x, &line.segment.a.y, &line.segment.b.x, &line.segment.b.y};
-                    std::string_view value = std::string_view(all).substr(line.at[i], line.length[i]);
-                    if (!line.found[i])
-                        line.problem = std::string("it has no group ") + groups[i];
-                    else if (!parseNumber(value, *target[i]))
-                        line.problem = std::string("group ") + groups[i] + " holds \"" + std::string(value) +
-                                       "\", which is not a number";
+                double* target[] = {&line.segment.a.x, &line.segment.a.y, &line.segment.b.x, &line.segment.b.y};
+                for (int i = 0; i < 4 && line.problem == 0; ++i) {
+                    if (!entity.seen[i])
+                        line.problem = static_cast<std::uint8_t>(i + 1);
+                    else if (!parseNumber(all.substr(line.at[i], line.length[i]), *target[i]))
+                        line.problem = static_cast<std::uint8_t>(i + 5);
                 }
-                drawing.lines.push_back(std::move(line));
+                drawing.lines.push_back(line);
             } else if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB") {
                 ++drawing.otherEntities;
             }
@@ -165,10 +170,10 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
                 sectionOpen = nameNext = true;
             } else if (type == "ENDSEC") {
                 entitiesEnded = entitiesEnded || section == "ENTITIES";
-                section.clear();
+                section = {};
                 sectionOpen = false;
             } else if (sectionOpen) {
-                entity.type = std::string(type);
+                entity.type = type;
                 entity.line = codeNumber;
             }
             continue;
@@ -176,7 +181,7 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
         if (nameNext) {
             nameNext = false;
             if (code == 2) {
-                section = std::string(trimmed(value));
+                section = trimmed(value);
                 entitiesSeen = entitiesSeen || section == "ENTITIES";
             }
             continue;
@@ -190,7 +195,7 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
         DxfLine& line = entity.found;
         switch (code) {
         case 2:
-            entity.name = std::string(value);
+            entity.name = value;
             break;
         case 5:
             line.handle = trimmed(value);
@@ -211,8 +216,8 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
         case 11:
         case 21: {
             int i = code == 10 ? 0 : code == 20 ? 1 : code == 11 ? 2 : 3;
-            if (!line.found[i]) {
-                line.found[i] = true;
+            if (!entity.seen[i]) {
+                entity.seen[i] = true;
                 line.at[i] = valueLine.at;
                 line.length[i] = valueLine.length;
             }
@@ -230,20 +235,48 @@ bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error)
     return true;
 }
 
-void writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values,
-               const std::function<void(std::string_view)>& put)
+std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
 {
-    std::string_view bytes = drawing.bytes;
-    std::size_t from = 0;
-    for (const auto& change : values) {
-        const DxfLine& line = drawing.lines[change.index];
-        std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
-        std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
-        for (int i : order) {
-            put(bytes.substr(from, line.at[i] - from));
-            put(change.texts[i]);
-            from = line.at[i] + line.length[i];
-        }
+    if (line.problem == 0)
+        return "";
+    int i = (line.problem - 1) % 4;
+    if (line.problem <= 4)
+        return std::string("it has no group ") + GROUPS[i];
+    return std::string("group ") + GROUPS[i] + " holds \"" + std::string(drawing.bytes.substr(line.at[i], line.length[i])) +
+           "\", which is not a number";
+}
+
+DxfWriter::DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put)
+    : drawing_(drawing), put_(put)
+{
+    chunk_.reserve(1 << 16);
+}
+
+void DxfWriter::add(std::string_view piece)
+{
+    chunk_.append(piece);
+    if (chunk_.size() >= (1 << 16)) {
+        put_(chunk_);
+        chunk_.clear();
     }
-    put(bytes.substr(from));
+}
+
+void DxfWriter::replace(std::size_t index, const std::array<std::string_view, 4>& texts)
+{
+    const DxfLine& line = drawing_.lines[index];
+    std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
+    std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
+    for (int i : order) {
+        add(drawing_.bytes.substr(from_, line.at[i] - from_));
+        add(texts[i]);
+        from_ = line.at[i] + line.length[i];
+    }
+}
+
+void DxfWriter::finish()
+{
+    put_(chunk_);
+    chunk_.clear();
+    put_(drawing_.bytes.substr(from_));
+    from_ = drawing_.bytes.size();
 }

@@ -3,51 +3,64 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files.h"
 #include "geometry.h"
 
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };
-DrawingKind kindOf(const std::string& bytes);
+DrawingKind kindOf(std::string_view bytes);
 
+// One LINE; a drawing holds many, so it is kept small.
 struct DxfLine {
-    long line = 0;           // the file line of its group code 0, which names it
+    long line = 0;            // the file line of its group code 0, which names it
     std::string_view handle;  // group 5, "" when the file has none; a view into the drawing's bytes
     std::string_view layer;   // group 8, likewise
-    int colour = 256;        // group 62; 256 takes the layer's colour
-    bool modelSpace = true;  // not in paper space (group 67 = 1)
     // Groups 10, 20, 11, 21: where each value lies in the file, and its number.
     std::array<std::size_t, 4> at{}, length{};
-    std::array<bool, 4> found{};
     Segment segment{};
-    std::string problem;  // why a coordinate cannot be taken, "" when all four can
+    int colour = 256;        // group 62; 256 takes the layer's colour
+    bool modelSpace = true;  // not in paper space (group 67 = 1)
+    // Why a coordinate cannot be taken: group i + 1 missing, group i + 5 not a number; 0 when all four can.
+    std::uint8_t problem = 0;
 };
 
 struct DxfDrawing {
-    std::string bytes;
+    FileBytes file;
+    std::string_view bytes;  // the file's bytes
     std::vector<DxfLine> lines;          // every LINE of the ENTITIES section
     int otherEntities = 0;               // the section's other entities, which are not drawn
     std::map<std::string, int> layers;   // colour of each layer, by name folded to lower case
 };
 
-// Reads the pairs of `bytes`; false with `error` for a file cut short or not made of pairs.
-bool readDxf(std::string bytes, DxfDrawing& drawing, std::string& error);
+// Reads the pairs of `file`; false with `error` for a file cut short or not made of pairs.
+bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error);
+
+// Why the line's coordinates cannot be taken, "" when they can.
+std::string problemOf(const DxfDrawing& drawing, const DxfLine& line);
 
 // The layer name compared as CAD programs compare it: ASCII case folded, blanks around dropped.
 std::string foldedName(std::string_view name);
 
-// New texts for the values of groups 10, 20, 11 and 21 of the line `lines[index]`.
-struct NewValues {
-    std::size_t index;
-    std::array<std::string_view, 4> texts;
-};
+// Puts the drawing's bytes, piece by piece, with the values of some lines replaced: they are
+// named one after another in the order of the lines, then the rest of the bytes is put.
+class DxfWriter {
+public:
+    DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put);
+    // New texts for the values of groups 10, 20, 11 and 21 of the line `lines[index]`.
+    void replace(std::size_t index, const std::array<std::string_view, 4>& texts);
+    void finish();
 
-// Puts the drawing's bytes with the values of some lines replaced, piece by piece;
-// `values` in the order of the lines.
-void writeBack(const DxfDrawing& drawing, const std::vector<NewValues>& values,
-               const std::function<void(std::string_view)>& put);
+private:
+    void add(std::string_view piece);
+    const DxfDrawing& drawing_;
+    const std::function<void(std::string_view)>& put_;
+    std::size_t from_ = 0;  // the first byte not yet put
+    std::string chunk_;     // the pieces between the values are a few bytes each: they go out gathered
+};

@@ -2,6 +2,8 @@
 #include "exchange.h"
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 #include <sstream>
 
 #include "numbers.h"
@@ -13,9 +15,27 @@ const std::string MARK = "#linetilt-host line ";
 
 // The records the tool counts for one line of text: it takes a line of more than 253
 // characters in pieces of 254.
-long pieces(const std::string& text)
+long pieces(std::size_t length)
 {
-    return static_cast<long>(text.size() / 254 + 1);
+    return static_cast<long>(length / 254 + 1);
+}
+
+// The number after a mark, read as atol reads it; a number too large for a long names no line.
+long markId(std::string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r')))
+        ++i;
+    bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+'))
+        ++i;
+    long value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        if (value > (std::numeric_limits<long>::max() - (text[i] - '0')) / 10)
+            return negative ? std::numeric_limits<long>::min() : std::numeric_limits<long>::max();
+        value = value * 10 + (text[i] - '0');
+    }
+    return negative ? -value : value;
 }
 
 }  // namespace
@@ -45,34 +65,47 @@ bool ExchangeFiles::next(std::string& file)
     const std::vector<std::string>* written = nullptr;  // the attributes this file set last
     for (; done_ < jobs_.size(); ++done_) {
         const Job& job = jobs_[done_];
-        const std::string mark = MARK + std::to_string(job.id);
-        const std::string record = job.record.empty() ? lineRecord(job.segment) : job.record;
+        // Each line is written in place and taken back out when it does not fit.
+        std::size_t before = file.size();
         bool same = written && *written == job.attributes;
-        long needs = pieces(mark) + pieces(record);
-        if (!same)
-            for (const auto& attribute : job.attributes)
-                needs += pieces(attribute);
-        if (records > 2 && records + needs > limit_)
-            break;
-        if (!same)
-            for (const auto& attribute : job.attributes)
+        long needs = 0;
+        if (!same) {
+            for (const auto& attribute : job.attributes) {
                 file.append(attribute).append("\r\n");
+                needs += pieces(attribute.size());
+            }
+        }
+        std::size_t mark = file.size();
+        char id[24];
+        file.append(MARK).append(id, std::to_chars(id, id + sizeof id, job.id).ptr);
+        needs += pieces(file.size() - mark);
+        file.append("\r\n");
+        std::size_t record = file.size();
+        if (job.record.empty())
+            appendLineRecord(file, job.segment);
+        else
+            file.append(job.record);
+        needs += pieces(file.size() - record);
+        file.append("\r\n");
+        if (records > 2 && records + needs > limit_) {
+            file.resize(before);
+            break;
+        }
         written = &job.attributes;
-        file.append(mark).append("\r\n").append(record).append("\r\n");
         records += needs;
     }
     return true;
 }
 
-bool readCommands(const std::string& stream, Commands& commands)
+bool readCommands(std::string_view stream, Commands& commands)
 {
     long current = 0;
     std::vector<std::string> pending;  // attribute records since the last line
     long number = 0;
     for (std::size_t at = 0; at < stream.size();) {
         std::size_t end = stream.find('\n', at);
-        std::size_t stop = end == std::string::npos ? stream.size() : end;
-        std::string_view record = std::string_view(stream).substr(at, stop - at);
+        std::size_t stop = end == std::string_view::npos ? stream.size() : end;
+        std::string_view record = stream.substr(at, stop - at);
         at = stop + 1;
         ++number;
         if (!record.empty() && record.back() == '\r')
@@ -86,7 +119,7 @@ bool readCommands(const std::string& stream, Commands& commands)
         if (record == "hd") {
             continue;
         } else if (record.compare(0, MARK.size(), MARK) == 0) {
-            current = std::atol(std::string(record.substr(MARK.size())).c_str());
+            current = markId(record.substr(MARK.size()));
             pending.clear();
         } else if (!record.empty() && record[0] == '#') {
             continue;  // comments, and the end-of-run trace lines of debug level 1
@@ -116,27 +149,34 @@ bool readCommands(const std::string& stream, Commands& commands)
 
 bool parseReturned(std::string_view record, Segment& segment, std::array<std::string_view, 4>& texts)
 {
+    auto blank = [](char c) { return c == ' ' || c == '\t'; };
     double v[4];
-    std::size_t at = 0;
-    for (int i = 0; i < 5; ++i) {
-        at = record.find_first_not_of(" \t", at);
-        if (i == 4)
-            break;
-        if (at == std::string::npos)
+    std::size_t at = 0, size = record.size();
+    for (int i = 0; i < 4; ++i) {
+        while (at < size && blank(record[at]))
+            ++at;
+        if (at == size)
             return false;
-        std::size_t end = std::min(record.find_first_of(" \t", at), record.size());
+        std::size_t end = at;
+        while (end < size && !blank(record[end]))
+            ++end;
         texts[i] = record.substr(at, end - at);
         if (!parseNumber(texts[i], v[i]))
             return false;
         at = end;
     }
-    if (at != std::string::npos)
+    while (at < size && blank(record[at]))
+        ++at;
+    if (at != size)
         return false;  // more than four words
     segment = {{v[0], v[1]}, {v[2], v[3]}};
     return true;
 }
 
-std::string lineRecord(const Segment& s)
+void appendLineRecord(std::string& out, const Segment& s)
 {
-    return " " + shortest(s.a.x) + " " + shortest(s.a.y) + " " + shortest(s.b.x) + " " + shortest(s.b.y);
+    for (double v : {s.a.x, s.a.y, s.b.x, s.b.y}) {
+        out += ' ';
+        appendShortest(out, v);
+    }
 }

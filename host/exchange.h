@@ -17,7 +17,7 @@ constexpr long RECORD_LIMIT = 50000;
 struct Job {
     long id;                              // its line in the drawing file, named in the exchange file
     std::vector<std::string> attributes;  // the attribute records in force at it
-    std::string record;                   // the line record the tool reads; "" to write `segment`
+    std::string_view record;              // the line record the tool reads, in the drawing; "" to write `segment`
     Segment segment;                      // its ends as read
 };
 
@@ -59,13 +59,13 @@ struct Commands {
 };
 
 // Interprets one command stream into `commands`; false when it does not begin with "hd".
-bool readCommands(const std::string& stream, Commands& commands);
+bool readCommands(std::string_view stream, Commands& commands);
 
 // The attribute kind of a record ("lc", "lt", "ly", "lg", "pn", "cn", "cn0"), "" for none.
 std::string attributeKind(std::string_view record);
 
-// The line record " x1 y1 x2 y2" with each coordinate in its shortest exact decimal.
-std::string lineRecord(const Segment& segment);
+// Appends the line record " x1 y1 x2 y2", each coordinate in its shortest exact decimal.
+void appendLineRecord(std::string& out, const Segment& segment);
 
 // Reads the four numbers of a returned line record " x1 y1 x2 y2 ", each finite; false otherwise.
 // `texts` gets the four numbers' places in `record`.

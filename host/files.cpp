@@ -4,9 +4,12 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+
+#include "memory.h"
 
 #ifdef _WIN32
 #include <io.h>
@@ -24,6 +27,14 @@ std::string failure(const std::string& what, const std::string& path)
 }
 
 #ifdef _WIN32
+int openRead(const std::string& path)
+{
+    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+}
+long readSome(int fd, char* data, std::size_t size)
+{
+    return _read(fd, data, static_cast<unsigned>(size > (1u << 30) ? 1u << 30 : size));
+}
 int openNew(const std::string& path)
 {
     return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
@@ -52,6 +63,14 @@ bool renameOver(const std::string& from, const std::string& to)
     return false;
 }
 #else
+int openRead(const std::string& path)
+{
+    return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+long readSome(int fd, char* data, std::size_t size)
+{
+    return read(fd, data, size);
+}
 int openNew(const std::string& path)
 {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -78,7 +97,7 @@ bool renameOver(const std::string& from, const std::string& to)
 }
 #endif
 
-bool writeAll(int fd, const std::string& bytes)
+bool writeAll(int fd, std::string_view bytes)
 {
     for (std::size_t done = 0; done < bytes.size();) {
         long n = writeSome(fd, bytes.data() + done, bytes.size() - done);
@@ -95,28 +114,88 @@ bool writeAll(int fd, const std::string& bytes)
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error)
 {
-    std::FILE* in = std::fopen(path.c_str(), "rb");
-    if (!in) {
+    FileBytes file;
+    if (!file.read(path, error))
+        return false;
+    bytes.assign(file.view());
+    return true;
+}
+
+FileBytes::FileBytes(FileBytes&& other) noexcept : data_(other.data_), size_(other.size_), room_(other.room_)
+{
+    other.data_ = nullptr, other.size_ = 0, other.room_ = 0;
+}
+
+FileBytes& FileBytes::operator=(FileBytes&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        data_ = other.data_, size_ = other.size_, room_ = other.room_;
+        other.data_ = nullptr, other.size_ = 0, other.room_ = 0;
+    }
+    return *this;
+}
+
+FileBytes::~FileBytes()
+{
+    release();
+}
+
+void FileBytes::release()
+{
+    if (data_)
+        freeLarge(data_, room_);
+    data_ = nullptr;
+    size_ = room_ = 0;
+}
+
+void FileBytes::grow(std::size_t room)
+{
+    char* more = allocateLarge(room);
+    if (size_ > 0)
+        std::memcpy(more, data_, size_);
+    if (data_)
+        freeLarge(data_, room_);
+    data_ = more, room_ = room;
+}
+
+bool FileBytes::read(const std::string& path, std::string& error)
+{
+    release();
+    int fd = openRead(path);
+    if (fd < 0) {
         error = failure("open", path);
         return false;
     }
-    // Straight into the string, sized as the file is; a file that grows meanwhile is read on.
     struct stat status;
-    std::size_t size = fstat(fileno(in), &status) == 0 && status.st_size > 0 ? status.st_size : 0;
-    bytes.resize(size);
-    std::size_t got = std::fread(bytes.data(), 1, size, in);
-    bytes.resize(got);
+    bool failed = fstat(fd, &status) != 0;
+    if (!failed && status.st_size > 0)
+        grow(static_cast<std::size_t>(status.st_size));
+    // Once the room is full the end is looked for in a chunk, so that a file of the size
+    // fstat gave is not copied into larger room only to find that nothing follows.
     char chunk[1 << 16];
-    std::size_t n;
-    while (got == size && (n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-        bytes.append(chunk, n);
-    bool failed = std::ferror(in) != 0;
+    while (!failed) {
+        bool full = size_ == room_;
+        long n = full ? readSome(fd, chunk, sizeof chunk) : readSome(fd, data_ + size_, room_ - size_);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            failed = n < 0;
+            break;
+        }
+        if (full) {
+            grow(std::max(2 * room_, room_ + sizeof chunk));
+            std::memcpy(data_ + size_, chunk, static_cast<std::size_t>(n));
+        }
+        size_ += static_cast<std::size_t>(n);
+    }
     int saved = errno;
-    if (std::fclose(in) != 0 && !failed)
+    if (closeFile(fd) != 0 && !failed)
         failed = true, saved = errno;
     if (failed) {
         errno = saved;
         error = failure("read", path);
+        release();
     }
     return !failed;
 }
@@ -163,6 +242,12 @@ bool replaceFile(const std::string& path, const Producer& produce, std::string& 
         buffer.clear();
     };
     produce([&](std::string_view piece) {
+        if (piece.size() >= (1u << 20)) {
+            flush();
+            if (written && !writeAll(fd, piece))
+                written = false, saved = errno;
+            return;
+        }
         buffer.append(piece);
         if (buffer.size() >= (1u << 20))
             flush();

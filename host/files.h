@@ -8,6 +8,29 @@
 // Reads the whole of `path` into `bytes`; false with `error` naming the path and the reason.
 bool readWhole(const std::string& path, std::string& bytes, std::string& error);
 
+// The whole of a file, every read checked. Its room is sized once from the file's size and
+// asks for huge pages (memory.h), so that a large drawing is read without a fault for each
+// small page; a file that grows meanwhile, or has no size (a pipe), is read on.
+class FileBytes {
+public:
+    FileBytes() = default;
+    FileBytes(const FileBytes&) = delete;
+    FileBytes& operator=(const FileBytes&) = delete;
+    FileBytes(FileBytes&& other) noexcept;
+    FileBytes& operator=(FileBytes&& other) noexcept;
+    ~FileBytes();
+
+    // False with `error` naming the path and the reason.
+    bool read(const std::string& path, std::string& error);
+    std::string_view view() const { return std::string_view(data_, size_); }
+
+private:
+    void release();
+    void grow(std::size_t room);
+    char* data_ = nullptr;
+    std::size_t size_ = 0, room_ = 0;
+};
+
 // Hands its pieces, one after another, to the function it is given.
 using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
 

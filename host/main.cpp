@@ -13,6 +13,7 @@
 #include "dxf.h"
 #include "exchange.h"
 #include "files.h"
+#include "memory.h"
 #include "options.h"
 #include "plan.h"
 #include "runner.h"
@@ -44,17 +45,17 @@ double angleOf(const std::vector<std::string>& switches)
 // Runs the tool over every exchange file and takes its answers; any failure ends the run.
 // The command streams are kept in `streams`, where the outcomes' records lie.
 Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outcome>& outcomes,
-                std::vector<std::unique_ptr<std::string>>& streams)
+                std::vector<std::unique_ptr<FileBytes>>& streams)
 {
     Commands all;
     ExchangeFiles files(jobs, o.at);
     for (std::string file; files.next(file);) {
         ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
-        streams.push_back(std::make_unique<std::string>(std::move(run.stream)));
+        streams.push_back(std::make_unique<FileBytes>(std::move(run.stream)));
         if (!run.failure.empty())
             fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
         Commands commands;
-        bool understood = run.haveStream && readCommands(*streams.back(), commands);
+        bool understood = run.haveStream && readCommands(streams.back()->view(), commands);
         if (run.timedOut || run.status != 0 || !understood) {
             std::string why = run.timedOut          ? "stopped after the time limit"
                               : run.status != 0     ? "status " + std::to_string(run.status)
@@ -67,13 +68,18 @@ Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outc
                 std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
             std::exit(TOOL_FAILED);
         }
-        // The jobs are in the order of their ids, so each returned line finds its own by search.
+        // The jobs are in the order of their ids, so each returned line finds its own by search,
+        // unless it is the one after the last line's, as it most often is.
+        std::size_t next = 0;
         for (auto& returned : commands.lines) {
-            auto job = std::lower_bound(jobs.begin(), jobs.end(), returned.id,
-                                        [](const Job& j, long id) { return j.id < id; });
-            if (job == jobs.end() || job->id != returned.id)
+            std::size_t i = next < jobs.size() && jobs[next].id == returned.id
+                                ? next
+                                : std::lower_bound(jobs.begin(), jobs.end(), returned.id,
+                                                   [](const Job& j, long id) { return j.id < id; }) - jobs.begin();
+            if (i == jobs.size() || jobs[i].id != returned.id)
                 continue;  // a comment of the drawing's own that looks like a mark
-            Outcome& outcome = outcomes[job - jobs.begin()];
+            next = i + 1;
+            Outcome& outcome = outcomes[i];
             if (++outcome.returned == 1)
                 outcome.record = returned.record;
         }
@@ -107,16 +113,19 @@ Picture picture(const Plan& plan, const std::vector<Outcome>& outcomes, const Co
 int main(int argc, char** argv)
 {
     Options o = parseOptions(argc, argv);
-    std::string bytes, problem;
-    if (!readWhole(o.drawing, bytes, problem))
+    std::string problem;
+    FileBytes bytes;
+    if (!bytes.read(o.drawing, problem))
         fail(DRAWING_REFUSED, problem);
-    DrawingKind kind = kindOf(bytes);
+    DrawingKind kind = kindOf(bytes.view());
     if (kind == DrawingKind::BinaryDxf)
         fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
-    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes);
+    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes.view());
 
-    std::vector<Outcome> outcomes(plan.jobs.size());
-    std::vector<std::unique_ptr<std::string>> streams;
+    std::vector<Outcome> outcomes;
+    reserveLarge(outcomes, plan.jobs.size());
+    outcomes.resize(plan.jobs.size());
+    std::vector<std::unique_ptr<FileBytes>> streams;
     Commands commands = runAll(o, plan.jobs, outcomes, streams);
 
     // Every line comes back once as a line the host can take, or not at all when its ends coincide.
@@ -125,21 +134,26 @@ int main(int argc, char** argv)
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& job = plan.jobs[i];
         Outcome& outcome = outcomes[i];
-        std::string name = o.drawing + ":" + std::to_string(job.id);
+        auto name = [&]() { return o.drawing + ":" + std::to_string(job.id); };
         if (outcome.returned == 0) {
             bool coincide = job.segment.a.x == job.segment.b.x && job.segment.a.y == job.segment.b.y;
             if (!coincide)
-                fail(TOOL_FAILED, "the tool returned no line for the line at " + name +
+                fail(TOOL_FAILED, "the tool returned no line for the line at " + name() +
                                       "; the drawing is left as it was");
             ++dropped;
             continue;
         }
         if (outcome.returned != 1)
             fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
-                                  name + "; the drawing is left as it was");
-        if (!parseReturned(outcome.record, outcome.after, outcome.texts))
-            fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name +
+                                  name() + "; the drawing is left as it was");
+        std::array<std::string_view, 4> texts;
+        if (!parseReturned(outcome.record, outcome.after, texts))
+            fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name() +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
+        for (int k = 0; k < 4; ++k) {
+            outcome.textAt[k] = static_cast<std::uint32_t>(texts[k].data() - outcome.record.data());
+            outcome.textLength[k] = static_cast<std::uint32_t>(texts[k].size());
+        }
         outcome.turned = true;
         ++modes[turnOf(job.segment, outcome.after).mode];
     }

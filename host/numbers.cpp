@@ -1,7 +1,6 @@
 // Strict decimal reading and shortest round-trip writing of doubles.
 #include "numbers.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 
@@ -12,11 +11,55 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
+// Most coordinates are short decimals: the integer m over 10^k for the least k at which that
+// quotient is the value. With m below 2^50 and k up to 15 both are exact doubles and the
+// quotient is rounded as reading the decimal rounds it, and no shorter decimal reads back as
+// the value. Written as to_chars writes it; false, writing nothing, where to_chars would
+// choose the scientific form or the value is no such decimal.
+bool appendShortDecimal(std::string& out, double value)
+{
+    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const double limit = 1125899906842624.0;  // 2^50
+    double magnitude = std::fabs(value);
+    if (!(magnitude > 0 && magnitude < limit))
+        return false;
+    for (int k = 0; k < 16; ++k) {
+        double m = std::nearbyint(magnitude * powers[k]);
+        if (m >= limit)
+            return false;
+        if (m / powers[k] != magnitude)
+            continue;
+        char digits[24];
+        int length = static_cast<int>(std::to_chars(digits, digits + sizeof digits, static_cast<long long>(m)).ptr - digits);
+        int significant = length;
+        while (significant > 1 && digits[significant - 1] == '0')
+            --significant;
+        int exponent = std::abs(length - 1 - k);
+        int fixedLength = k == 0 ? length : length > k ? length + 1 : k + 2;
+        int scientificLength = significant + (significant > 1) + 2 + (exponent >= 100 ? 3 : 2);
+        if (scientificLength < fixedLength)
+            return false;
+        if (value < 0)
+            out += '-';
+        if (k == 0) {
+            out.append(digits, length);
+        } else if (length > k) {
+            out.append(digits, length - k).append(1, '.').append(digits + length - k, k);
+        } else {
+            out.append("0.").append(k - length, '0').append(digits, length);
+        }
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool parseNumber(std::string_view text, double& value)
 {
-    auto blank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    // The C locale's white space, without a call into the locale for each character.
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
     while (!text.empty() && blank(text.front()))
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
@@ -54,7 +97,17 @@ bool parseNumber(std::string_view text, double& value)
 
 std::string shortest(double value)
 {
+    std::string text;
+    appendShortest(text, value);
+    return text;
+}
+
+void appendShortest(std::string& out, double value)
+{
+    if (appendShortDecimal(out, value))
+        return;
     char buffer[32];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return error == std::errc() ? std::string(buffer, end) : std::string();
+    if (error == std::errc())
+        out.append(buffer, end);
 }

@@ -10,3 +10,5 @@ bool parseNumber(std::string_view text, double& value);
 
 // The shortest decimal text that reads back as exactly `value`.
 std::string shortest(double value);
+// The same appended to `out`.
+void appendShortest(std::string& out, double value);

@@ -7,6 +7,7 @@
 
 #include "drawing.h"
 #include "dxf.h"
+#include "memory.h"
 #include "status.h"
 #include "svg.h"
 
@@ -22,7 +23,7 @@ std::string handleKey(std::string_view handle)
 
 }  // namespace
 
-Plan recordPlan(const Options& o, const std::string& bytes)
+Plan recordPlan(const Options& o, std::string_view bytes)
 {
     if (!o.layers.empty() || !o.handles.empty())
         fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
@@ -62,7 +63,7 @@ Plan recordPlan(const Options& o, const std::string& bytes)
     return plan;
 }
 
-Plan dxfPlan(const Options& o, std::string bytes)
+Plan dxfPlan(const Options& o, FileBytes bytes)
 {
     if (!o.selection.empty())
         fail(USAGE, "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
@@ -84,16 +85,16 @@ Plan dxfPlan(const Options& o, std::string bytes)
     plan.notDrawn = drawing->otherEntities;
     std::set<std::string> named;
     std::vector<std::size_t> jobLines;  // the line of each job
-    plan.jobs.reserve(drawing->lines.size());
+    reserveLarge(plan.jobs, drawing->lines.size());
     jobLines.reserve(drawing->lines.size());
     for (const auto& line : drawing->lines) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
         bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
-        if (selected && !line.problem.empty())
-            fail(DRAWING_REFUSED, where(line) + ": " + line.problem + "; nothing is written");
+        if (selected && line.problem != 0)
+            fail(DRAWING_REFUSED, where(line) + ": " + problemOf(*drawing, line) + "; nothing is written");
         if (selected && !handles.empty())
             named.insert(handleKey(line.handle));
-        if (!line.modelSpace || !line.problem.empty()) {
+        if (!line.modelSpace || line.problem != 0) {
             ++plan.notDrawn;
             continue;
         }
@@ -117,12 +118,13 @@ Plan dxfPlan(const Options& o, std::string bytes)
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
     plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes,
                                                         const std::function<void(std::string_view)>& put) {
-        std::vector<NewValues> values;
-        values.reserve(outcomes.size());
-        for (std::size_t i = 0; i < outcomes.size(); ++i)
-            if (outcomes[i].turned)
-                values.push_back({lines[i], outcomes[i].texts});
-        writeBack(*drawing, values, put);
+        DxfWriter writer(*drawing, put);
+        for (std::size_t i = 0; i < outcomes.size(); ++i) {
+            const Outcome& outcome = outcomes[i];
+            if (outcome.turned)
+                writer.replace(lines[i], {outcome.text(0), outcome.text(1), outcome.text(2), outcome.text(3)});
+        }
+        writer.finish();
     };
     return plan;
 }

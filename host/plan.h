@@ -2,12 +2,14 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "exchange.h"
+#include "files.h"
 #include "geometry.h"
 #include "options.h"
 
@@ -15,9 +17,12 @@
 struct Outcome {
     bool turned = false;
     Segment after{};
-    std::string_view record;                // the returned line record, in its command stream
-    std::array<std::string_view, 4> texts;  // its four numbers as the tool wrote them, in `record`
-    int returned = 0;                       // how many lines came back for it
+    std::string_view record;  // the returned line record, in its command stream
+    // Its four numbers as the tool wrote them: where each lies in `record`, and its length.
+    std::array<std::uint32_t, 4> textAt{}, textLength{};
+    int returned = 0;  // how many lines came back for it
+
+    std::string_view text(int i) const { return record.substr(textAt[i], textLength[i]); }
 };
 
 // The lines to turn, and how to write the drawing back once they are turned.
@@ -34,6 +39,6 @@ struct Plan {
 };
 
 // The plan for a drawing in the host's record text; ends the run on a refusal.
-Plan recordPlan(const Options& o, const std::string& bytes);
+Plan recordPlan(const Options& o, std::string_view bytes);
 // The plan for an ASCII DXF drawing: its selected LINEs; ends the run on a refusal.
-Plan dxfPlan(const Options& o, std::string bytes);
+Plan dxfPlan(const Options& o, FileBytes bytes);

@@ -58,7 +58,7 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& switche
                 readWhole((scratch / "stderr").string(), run.err, run.failure)) {
                 for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
                     if (fs::exists(work / name)) {
-                        run.haveStream = readWhole((work / name).string(), run.stream, run.failure);
+                        run.haveStream = run.stream.read((work / name).string(), run.failure);
                         break;
                     }
                 }

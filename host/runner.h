@@ -4,13 +4,15 @@
 #include <string>
 #include <vector>
 
+#include "files.h"
+
 struct ToolRun {
     bool started = false;
     bool timedOut = false;
     int status = 0;       // the exit status, or 128 + the signal that ended it
     std::string failure;  // why the run could not be made or read back, "" when it could
     std::string out, err;
-    std::string stream;   // the command stream, when the tool left one
+    FileBytes stream;     // the command stream, when the tool left one
     bool haveStream = false;
 };
 

@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """DXF drawings through the stand-in, checked against an independent reader (ezdxf) and
 pair by pair. Usage: dxf_test.py --tool HOST [--runner CMD] [--corpus DIR --every N]"""
-import argparse, glob, io, os, re, subprocess, sys, tempfile
+import argparse, glob, io, os, re, subprocess, sys, tempfile, time
 
 from ezdxf import recover
 
@@ -31,7 +31,7 @@ def host(dxf_bytes, *args, name="in.dxf"):
             f.write(dxf_bytes)
         # Files, not pipes: under Wine, Wine's own processes that outlive the run inherit its pipes.
         with open(os.path.join(work, "stdout"), "w+b") as out, open(os.path.join(work, "stderr"), "w+b") as err:
-            status = subprocess.run(HOST + [name, *args, "-o", "out.dxf"], cwd=work, stdout=out, stderr=err,
+            status = subprocess.run(HOST + [name, "-o", "out.dxf", *args], cwd=work, stdout=out, stderr=err,
                                     timeout=600).returncode
             texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
         host.files = {name: open(os.path.join(work, name), "rb").read() for name in os.listdir(work)}
@@ -165,6 +165,21 @@ def exact_and_batched():
     check(status == 0 and "runs of the tool: 3" in out and body(many) == body(alone) * 6000, f"batches: {out}{err}")
 
 
+def time_limit():
+    """Windows: the time limit ends the tool's job object, a child of the tool's included."""
+    start = time.monotonic()
+    status, out, err, result = host(R12.format(line(0, 0, 10, 0)).encode(), "--at", "0,0", "--tool",
+                                    "C:\\windows\\system32\\cmd.exe", "--timeout", "3", "--", "/c", "ping", "-n", "90", "127.0.0.1")
+    alive = []  # the ping, should it have outlived its tool
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            alive += [pid] if b"127.0.0.1" in open(f"/proc/{pid}/cmdline", "rb").read() else []
+        except OSError:
+            pass
+    check(status == 1 and "stopped after the time limit" in err and result is None and time.monotonic() - start < 45
+          and not alive, f"time limit: status {status} {err} {alive}")
+
+
 def corpus(directory, every):
     files = sorted(glob.glob(os.path.join(directory, "**/*.dxf"), recursive=True))[::every]
     counts = {"files": 0, "selected": 0, "turned": 0, "refused": 0}
@@ -187,6 +202,8 @@ def corpus(directory, every):
 example_cases()
 refusals()
 exact_and_batched()
+if opts.runner:
+    time_limit()
 if opts.corpus:
     corpus(opts.corpus, opts.every)
 print(f"{len(failures)} failures")

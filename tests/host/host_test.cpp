@@ -41,6 +41,11 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
     std::string svg = readFile(dir / "p.svg");
     for (const char* colour : {"#d62728", "#2ca02c"})
         EXPECT_NE(std::string::npos, svg.find("x2=\"734.3501745\" y2=\"625.0702223\" stroke=\"" + std::string(colour))) << colour;
+    // A summary that cannot be written (standard output closed) is status 4, the drawing written all the same.
+    Outcome unsaid = runTool(dir.path, {"drawing.txt", "--at", "1,1", "-o", "new2.txt"}, Limits{-1, -1, 1 << 1, false});
+    EXPECT_EQ(4, unsaid.status) << unsaid.err;
+    EXPECT_NE(std::string::npos, unsaid.err.find("cannot write the summary")) << unsaid.err;
+    EXPECT_TRUE(exists(dir / "new2.txt"));
 }
 
 TEST(Host, AFailingToolLeavesTheDrawingAndSaysWhy)

@@ -1,0 +1,50 @@
+// Huge pages for large tables and buffers on Linux; elsewhere they take the system's pages as they are.
+#include "memory.h"
+
+#include <cstdint>
+#include <new>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace {
+
+const std::size_t huge = std::size_t(2) << 20;
+
+}  // namespace
+
+void adviseLarge(const void* at, std::size_t bytes)
+{
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // Only the whole huge pages inside the range: the advice is given for pages, not bytes.
+    std::uintptr_t begin = (reinterpret_cast<std::uintptr_t>(at) + huge - 1) & ~(huge - 1);
+    std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(at) + bytes) & ~(huge - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#else
+    (void)at;
+    (void)bytes;
+#endif
+}
+
+char* allocateLarge(std::size_t bytes)
+{
+    if (bytes <= huge / 2)
+        return static_cast<char*>(::operator new(bytes));
+    // A last part of more than half a huge page is rounded up to a whole one: the pages it
+    // then spares cost more than the memory it adds.
+    if (bytes % huge > huge / 2)
+        bytes += huge - bytes % huge;
+    char* at = static_cast<char*>(::operator new(bytes, std::align_val_t(huge)));
+    adviseLarge(at, bytes);
+    return at;
+}
+
+void freeLarge(char* at, std::size_t bytes)
+{
+    if (bytes <= huge / 2)
+        ::operator delete(at);
+    else
+        ::operator delete(at, std::align_val_t(huge));
+}
