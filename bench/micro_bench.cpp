@@ -7,6 +7,7 @@
 #include "exchange/reader.h"
 #include "output/records.h"
 #include "run/state.h"
+#include "run/textfile.h"
 
 static void ReadAndDispatch(benchmark::State& state)
 {
@@ -22,7 +23,7 @@ static void ReadAndDispatch(benchmark::State& state)
         iPOINTcnt = 0;  // every pass reads the one indicated point anew
         QX_PATTERN(records, records);
     }
-    std::fclose(fpw);
+    closeText(fpw);
     std::fclose(in);
     state.SetItemsProcessed(state.iterations() * records);
 }
@@ -36,7 +37,7 @@ static void WriteLineRecords(benchmark::State& state)
         Sen(x, -1234.56789, 4321.0 + x, 98.480775301221);
         x += 0.37;
     }
-    std::fclose(fpw);
+    closeText(fpw);
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(WriteLineRecords);

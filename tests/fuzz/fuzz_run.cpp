@@ -13,6 +13,7 @@
 #include "run/opt.h"
 #include "run/sequence.h"
 #include "run/state.h"
+#include "run/textfile.h"
 
 namespace {
 
@@ -56,6 +57,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     endOfRunTraces(records);
     IniZokusei();
     std::fclose(fp);
-    std::fclose(fpw);
+    closeText(fpw);
     return 0;
 }

@@ -57,7 +57,7 @@ TEST_P(TiltTest, WritesTheTurnedLine)
     std::rewind(fpw);
     char written[256] = "";
     std::fgets(written, sizeof written, fpw);
-    std::fclose(fpw);
+    closeText(fpw);
     fpw = saved;
     ANGLE = 10.0;
     EXPECT_EQ(t.out + std::string(*t.out ? "\r\n" : ""), written);
