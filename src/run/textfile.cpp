@@ -31,6 +31,7 @@ namespace {
 std::FILE* source = nullptr;
 char block[(1 << 16) + 1];
 constexpr std::size_t BLOCK = sizeof block - 1;
+static_assert(BLOCK < RECORD_MAX);
 std::size_t used = 0, filled = 0;
 bool ended = false, failed = false;
 // A record read in place ends in a zero over the next record's first byte, which is put
@@ -172,13 +173,13 @@ ReadResult readRecord(std::string_view* line)
         if (length + take > RECORD_MAX + 1)
             return RECORD_TOO_LONG;
         used += take;
-        // Most records lie whole in one block and are read where they stand.
-        // (A block short of full is the file's last, and a last line may lack its line feed.)
+        // Most records lie whole in one block and are read where they stand; a block is far
+        // shorter than the longest record. (A block short of full is the file's last, and a
+        // last line may lack its line feed.)
         if (length == 0 && (lf || ended)) {
             if (line)
                 *line = inPlace(start, take);
-            length = take - (lf && take >= 2 && lf[-1] == '\r');
-            return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
+            return RECORD;
         }
         if (line)
             spill.append(start, take);
