@@ -80,19 +80,29 @@ bool parseNumber(std::string_view text, double& value)
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);  // from_chars takes no plus sign
     // The grammar first: from_chars alone would take "inf", "nan" and a bare exponent.
-    // The digits are gathered on the way, for the short decimals that need no from_chars.
-    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0, digits = 0, decimals = 0;
+    // The digits are gathered on the way into m, the fraction's trailing zeros left out,
+    // for the decimals that need no from_chars.
+    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0, digits = 0, kept = 0, decimals = 0;
     std::uint64_t m = 0;
-    for (; i < text.size() && isDigit(text[i]); ++i, ++digits)
+    for (; i < text.size() && isDigit(text[i]); ++i, ++digits, ++kept)
         m = m * 10 + static_cast<unsigned>(text[i] - '0');
-    if (i < text.size() && text[i] == '.')
-        for (++i; i < text.size() && isDigit(text[i]); ++i, ++digits, ++decimals)
-            m = m * 10 + static_cast<unsigned>(text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+        std::size_t start = ++i;
+        for (; i < text.size() && isDigit(text[i]); ++i)
+            ++digits;
+        std::size_t stop = i;
+        while (stop > start && text[stop - 1] == '0')
+            --stop;
+        for (std::size_t j = start; j < stop; ++j)
+            m = m * 10 + static_cast<unsigned>(text[j] - '0');
+        decimals = stop - start;
+        kept += decimals;
+    }
     if (digits == 0)
         return false;
-    if (i == text.size() && digits <= 15) {
-        // m below 10^15 and 10^decimals are exact doubles: their quotient is rounded once,
-        // as reading the decimal rounds it.
+    // m below 2^53 and 10^decimals are exact doubles: their quotient is rounded once, as
+    // reading the decimal rounds it. More than 19 digits may have wrapped m.
+    if (i == text.size() && kept <= 19 && m < (std::uint64_t(1) << 53) && decimals <= 15) {
         double v = static_cast<double>(m) / powers[decimals];
         value = text[0] == '-' ? -v : v;
         return true;
