@@ -60,6 +60,9 @@ bool ExchangeFiles::next(std::string& file)
     if (any_ && done_ == jobs_.size())
         return false;
     any_ = true;
+    // Room for the lines of a file of DXF lines, about, so that the first file is not copied
+    // into larger room again and again; the later ones reuse it.
+    file.reserve(head_.size() + std::min<std::size_t>(jobs_.size() - done_, limit_ / 2) * 64);
     file = head_;
     long records = 2;
     const std::vector<std::string>* written = nullptr;  // the attributes this file set last
