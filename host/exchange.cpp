@@ -105,6 +105,9 @@ bool readCommands(std::string_view stream, Commands& commands)
     long current = 0;
     std::vector<std::string> pending;  // attribute records since the last line
     long number = 0;
+    // A returned line takes some 100 bytes, its mark and its record: room for them all and
+    // more, so that the list is not copied as it grows. Room never touched costs no memory.
+    commands.lines.reserve(commands.lines.size() + stream.size() / 64);
     for (std::size_t at = 0; at < stream.size();) {
         std::size_t end = stream.find('\n', at);
         std::size_t stop = end == std::string_view::npos ? stream.size() : end;
