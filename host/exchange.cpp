@@ -50,7 +50,7 @@ std::string attributeKind(std::string_view record)
     return "";
 }
 
-ExchangeFiles::ExchangeFiles(const std::vector<Job>& jobs, Point at, long limit)
+ExchangeFiles::ExchangeFiles(const Jobs& jobs, Point at, long limit)
     : jobs_(jobs), head_("hq\r\nhp1ln " + shortest(at.x) + " " + shortest(at.y) + "\r\n"), limit_(limit)
 {
 }
