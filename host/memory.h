@@ -10,7 +10,7 @@
 void adviseLarge(const void* at, std::size_t bytes);
 
 // Room for `bytes` bytes, left as it is (nothing written), so advised; a block of more than
-// half a huge page is aligned to one. Given back by freeLarge with the same `bytes`.
+// an eighth of a huge page is aligned to one. Given back by freeLarge with the same `bytes`.
 char* allocateLarge(std::size_t bytes);
 void freeLarge(char* at, std::size_t bytes);
 
