@@ -80,7 +80,7 @@ bool ExchangeFiles::next(std::string& file)
         }
         std::size_t mark = file.size();
         char id[24];
-        file.append(MARK).append(id, std::to_chars(id, id + sizeof id, job.id).ptr);
+        file.append(MARK).append(id, static_cast<std::size_t>(std::to_chars(id, id + sizeof id, job.id).ptr - id));
         needs += pieces(file.size() - mark);
         file.append("\r\n");
         std::size_t record = file.size();

@@ -61,7 +61,7 @@ bool appendShortDecimal(std::string& out, double value)
             end = std::fill_n(end, k - length, '0');
             end = std::copy(digits, digits + length, end);
         }
-        out.append(text, end);
+        out.append(text, static_cast<std::size_t>(end - text));  // not the pair of iterators: it goes by replace
         return true;
     }
     return false;
