@@ -54,7 +54,7 @@ struct Returned {
 };
 
 struct Commands {
-    std::vector<Returned> lines;                     // in the order of the command stream
+    LargeTable<Returned> lines;                      // in the order of the command stream
     std::vector<Label> labels;                       // the text labels of debug level 1
     std::vector<std::string> restored;               // attribute records after the last line
     std::vector<std::string> unknown;                // "line N: record", for records not known
