@@ -63,6 +63,37 @@ public:
         ++number_;
         return true;
     }
+    // A group code line of digits, a sign at most and blanks around them, read and parsed in
+    // one pass: the lines of a drawing are mostly such. False, reading nothing, for any other
+    // line and for the first, which may begin with a byte order mark.
+    bool plainCode(int& code)
+    {
+        auto blank = [](char c) { return c == ' ' || c == '\t'; };
+        std::size_t p = position_, size = bytes_.size();
+        if (number_ == 0)
+            return false;
+        while (p < size && blank(bytes_[p]))
+            ++p;
+        std::size_t start = p;
+        bool negative = p < size && bytes_[p] == '-';
+        p += negative;
+        std::size_t digits = p;
+        int value = 0;
+        for (; p < size && bytes_[p] >= '0' && bytes_[p] <= '9' && p - start < 7; ++p)
+            value = value * 10 + (bytes_[p] - '0');
+        if (p == digits)
+            return false;
+        while (p < size && blank(bytes_[p]))
+            ++p;
+        if (p + 1 < size && bytes_[p] == '\r' && bytes_[p + 1] == '\n')
+            ++p;
+        if (p < size && bytes_[p] != '\n')
+            return false;
+        position_ = p < size ? p + 1 : p;
+        ++number_;
+        code = negative ? -value : value;
+        return true;
+    }
     long number() const { return number_; }
     std::string_view text(const TextLine& line) const { return bytes_.substr(line.at, line.length); }
 
@@ -146,16 +177,21 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error)
         entity = Entity();
     };
 
-    for (TextLine codeLine, valueLine; reader.next(codeLine);) {
-        long codeNumber = reader.number();
-        std::string_view codeText = reader.text(codeLine);
-        if (codeNumber == 1 && codeText.substr(0, BOM.size()) == BOM)
-            codeText.remove_prefix(BOM.size());
+    for (TextLine codeLine, valueLine;;) {
         int code;
-        if (!parseCode(codeText, code)) {
-            error = "line " + std::to_string(codeNumber) + " is not a group code: \"" + std::string(codeText) + "\"";
-            return false;
+        if (!reader.plainCode(code)) {
+            if (!reader.next(codeLine))
+                break;
+            std::string_view codeText = reader.text(codeLine);
+            if (reader.number() == 1 && codeText.substr(0, BOM.size()) == BOM)
+                codeText.remove_prefix(BOM.size());
+            if (!parseCode(codeText, code)) {
+                error = "line " + std::to_string(reader.number()) + " is not a group code: \"" + std::string(codeText) +
+                        "\"";
+                return false;
+            }
         }
+        long codeNumber = reader.number();
         if (!reader.next(valueLine)) {
             error = "truncated: the group code at line " + std::to_string(codeNumber) + " has no value";
             return false;

@@ -12,6 +12,7 @@
 
 #include "files.h"
 #include "geometry.h"
+#include "memory.h"
 
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };
@@ -34,7 +35,7 @@ struct DxfLine {
 struct DxfDrawing {
     FileBytes file;
     std::string_view bytes;  // the file's bytes
-    std::vector<DxfLine> lines;          // every LINE of the ENTITIES section
+    LargeTable<DxfLine> lines;           // every LINE of the ENTITIES section
     int otherEntities = 0;               // the section's other entities, which are not drawn
     std::map<std::string, int> layers;   // colour of each layer, by name folded to lower case
 };

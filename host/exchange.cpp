@@ -50,7 +50,7 @@ std::string attributeKind(std::string_view record)
     return "";
 }
 
-ExchangeFiles::ExchangeFiles(const std::vector<Job>& jobs, Point at, long limit)
+ExchangeFiles::ExchangeFiles(const Jobs& jobs, Point at, long limit)
     : jobs_(jobs), head_("hq\r\nhp1ln " + shortest(at.x) + " " + shortest(at.y) + "\r\n"), limit_(limit)
 {
 }
@@ -60,6 +60,9 @@ bool ExchangeFiles::next(std::string& file)
     if (any_ && done_ == jobs_.size())
         return false;
     any_ = true;
+    // Room for the lines of a file of DXF lines, about, so that the first file is not copied
+    // into larger room again and again; the later ones reuse it.
+    file.reserve(head_.size() + std::min<std::size_t>(jobs_.size() - done_, limit_ / 2) * 64);
     file = head_;
     long records = 2;
     const std::vector<std::string>* written = nullptr;  // the attributes this file set last
@@ -77,7 +80,7 @@ bool ExchangeFiles::next(std::string& file)
         }
         std::size_t mark = file.size();
         char id[24];
-        file.append(MARK).append(id, std::to_chars(id, id + sizeof id, job.id).ptr);
+        file.append(MARK).append(id, static_cast<std::size_t>(std::to_chars(id, id + sizeof id, job.id).ptr - id));
         needs += pieces(file.size() - mark);
         file.append("\r\n");
         std::size_t record = file.size();
@@ -102,6 +105,9 @@ bool readCommands(std::string_view stream, Commands& commands)
     long current = 0;
     std::vector<std::string> pending;  // attribute records since the last line
     long number = 0;
+    // A returned line takes some 100 bytes, its mark and its record: room for them all and
+    // more, so that the list is not copied as it grows. Room never touched costs no memory.
+    commands.lines.reserve(commands.lines.size() + stream.size() / 64);
     for (std::size_t at = 0; at < stream.size();) {
         std::size_t end = stream.find('\n', at);
         std::size_t stop = end == std::string_view::npos ? stream.size() : end;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "geometry.h"
+#include "memory.h"
 
 // The most records the tool takes in one exchange file.
 constexpr long RECORD_LIMIT = 50000;
@@ -21,18 +22,20 @@ struct Job {
     Segment segment;                      // its ends as read
 };
 
+using Jobs = LargeTable<Job>;
+
 // The exchange files for `jobs` with `at` as the indicated point: "hq", the point, and for
 // each line the attribute records that changed, a comment naming its line and its record,
 // in as many files as the record limit asks. They are made one at a time, as the runs need them.
 class ExchangeFiles {
 public:
-    ExchangeFiles(const std::vector<Job>& jobs, Point at, long limit = RECORD_LIMIT);
+    ExchangeFiles(const Jobs& jobs, Point at, long limit = RECORD_LIMIT);
     // The next file; false when every line has gone into one. The host runs the tool also
     // when nothing is selected (its restore records are an answer too): one file at least.
     bool next(std::string& file);
 
 private:
-    const std::vector<Job>& jobs_;
+    const Jobs& jobs_;
     std::string head_;
     long limit_;
     std::size_t done_ = 0;
@@ -51,7 +54,7 @@ struct Returned {
 };
 
 struct Commands {
-    std::vector<Returned> lines;                     // in the order of the command stream
+    LargeTable<Returned> lines;                      // in the order of the command stream
     std::vector<Label> labels;                       // the text labels of debug level 1
     std::vector<std::string> restored;               // attribute records after the last line
     std::vector<std::string> unknown;                // "line N: record", for records not known

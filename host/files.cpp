@@ -232,8 +232,11 @@ bool replaceFile(const std::string& path, const Producer& produce, std::string& 
         error = failure("create", beside);
         return false;
     }
-    // Through a buffer of its own, so that a large drawing is never held twice.
+    // Through a buffer of its own, so that a large drawing is never held twice. It is sized
+    // once and never grows: each fresh page costs a fault, and a small buffer is used again.
+    const std::size_t room = 1u << 18;
     std::string buffer;
+    buffer.reserve(room);
     bool written = true;
     int saved = 0;
     auto flush = [&]() {
@@ -242,15 +245,14 @@ bool replaceFile(const std::string& path, const Producer& produce, std::string& 
         buffer.clear();
     };
     produce([&](std::string_view piece) {
-        if (piece.size() >= (1u << 20)) {
+        if (buffer.size() + piece.size() > room)
             flush();
+        if (piece.size() >= room) {
             if (written && !writeAll(fd, piece))
                 written = false, saved = errno;
             return;
         }
         buffer.append(piece);
-        if (buffer.size() >= (1u << 20))
-            flush();
     });
     flush();
     if (written && !sync(fd))

@@ -44,7 +44,7 @@ double angleOf(const std::vector<std::string>& switches)
 
 // Runs the tool over every exchange file and takes its answers; any failure ends the run.
 // The command streams are kept in `streams`, where the outcomes' records lie.
-Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outcome>& outcomes,
+Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
                 std::vector<std::unique_ptr<FileBytes>>& streams)
 {
     Commands all;
@@ -90,7 +90,7 @@ Commands runAll(const Options& o, const std::vector<Job>& jobs, std::vector<Outc
     return all;
 }
 
-Picture picture(const Plan& plan, const std::vector<Outcome>& outcomes, const Commands& commands, const Options& o)
+Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& commands, const Options& o)
 {
     Picture picture{{}, {}, {}, commands.labels, o.at, angleOf(o.switches), plan.notDrawn};
     for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
@@ -122,7 +122,7 @@ int main(int argc, char** argv)
         fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
     Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes.view());
 
-    std::vector<Outcome> outcomes;
+    Outcomes outcomes;
     reserveLarge(outcomes, plan.jobs.size());
     outcomes.resize(plan.jobs.size());
     std::vector<std::unique_ptr<FileBytes>> streams;

@@ -30,11 +30,11 @@ void adviseLarge(const void* at, std::size_t bytes)
 
 char* allocateLarge(std::size_t bytes)
 {
-    if (bytes <= huge / 2)
+    if (bytes <= huge / 8)
         return static_cast<char*>(::operator new(bytes));
-    // A last part of more than half a huge page is rounded up to a whole one: the pages it
-    // then spares cost more than the memory it adds.
-    if (bytes % huge > huge / 2)
+    // Rounded up to a whole huge page: a block of less than one, whose small pages would cost
+    // more in faults than clearing the huge page once, and a last part of more than half one.
+    if (bytes % huge > (bytes < huge ? huge / 8 : huge / 2))
         bytes += huge - bytes % huge;
     char* at = static_cast<char*>(::operator new(bytes, std::align_val_t(huge)));
     adviseLarge(at, bytes);

@@ -10,13 +10,31 @@
 void adviseLarge(const void* at, std::size_t bytes);
 
 // Room for `bytes` bytes, left as it is (nothing written), so advised; a block of more than
-// half a huge page is aligned to one. Given back by freeLarge with the same `bytes`.
+// an eighth of a huge page is aligned to one. Given back by freeLarge with the same `bytes`.
 char* allocateLarge(std::size_t bytes);
 void freeLarge(char* at, std::size_t bytes);
 
-// Reserves room for `count` entries in `table`, so advised.
+// Such room for a table, aligned and advised from its first entry on.
 template <class T>
-void reserveLarge(std::vector<T>& table, std::size_t count)
+struct LargeAllocator {
+    using value_type = T;
+    LargeAllocator() = default;
+    template <class U>
+    LargeAllocator(const LargeAllocator<U>&)
+    {
+    }
+    T* allocate(std::size_t n) { return reinterpret_cast<T*>(allocateLarge(n * sizeof(T))); }
+    void deallocate(T* at, std::size_t n) { freeLarge(reinterpret_cast<char*>(at), n * sizeof(T)); }
+    bool operator==(const LargeAllocator&) const { return true; }
+    bool operator!=(const LargeAllocator&) const { return false; }
+};
+
+template <class T>
+using LargeTable = std::vector<T, LargeAllocator<T>>;
+
+// Reserves room for `count` entries in `table`, so advised.
+template <class T, class A>
+void reserveLarge(std::vector<T, A>& table, std::size_t count)
 {
     table.reserve(count);
     adviseLarge(table.data(), table.capacity() * sizeof(T));

@@ -1,10 +1,14 @@
 // Strict decimal reading and shortest round-trip writing of doubles.
 #include "numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 
 namespace {
+
+const double powers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 bool isDigit(char c)
 {
@@ -18,14 +22,15 @@ bool isDigit(char c)
 // choose the scientific form or the value is no such decimal.
 bool appendShortDecimal(std::string& out, double value)
 {
-    static const double powers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const double limit = 1125899906842624.0;  // 2^50
     double magnitude = std::fabs(value);
     if (!(magnitude > 0 && magnitude < limit))
         return false;
     for (int k = 0; k < 16; ++k) {
-        double m = std::nearbyint(magnitude * powers[k]);
+        // Rounded to the nearest integer, ties to even, as nearbyint rounds but without a call:
+        // below 2^52 adding 2^52 leaves no fraction. Larger products fail the limit either way.
+        const double shift = 4503599627370496.0;  // 2^52
+        double m = (magnitude * powers[k] + shift) - shift;
         if (m >= limit)
             return false;
         if (m / powers[k] != magnitude)
@@ -40,15 +45,23 @@ bool appendShortDecimal(std::string& out, double value)
         int scientificLength = significant + (significant > 1) + 2 + (exponent >= 100 ? 3 : 2);
         if (scientificLength < fixedLength)
             return false;
+        // Composed here and appended once: a line record holds four of them.
+        char text[40];
+        char* end = text;
         if (value < 0)
-            out += '-';
+            *end++ = '-';
         if (k == 0) {
-            out.append(digits, length);
+            end = std::copy(digits, digits + length, end);
         } else if (length > k) {
-            out.append(digits, length - k).append(1, '.').append(digits + length - k, k);
+            end = std::copy(digits, digits + length - k, end);
+            *end++ = '.';
+            end = std::copy(digits + length - k, digits + length, end);
         } else {
-            out.append("0.").append(k - length, '0').append(digits, length);
+            *end++ = '0', *end++ = '.';
+            end = std::fill_n(end, k - length, '0');
+            end = std::copy(digits, digits + length, end);
         }
+        out.append(text, static_cast<std::size_t>(end - text));  // not the pair of iterators: it goes by replace
         return true;
     }
     return false;
@@ -67,14 +80,33 @@ bool parseNumber(std::string_view text, double& value)
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);  // from_chars takes no plus sign
     // The grammar first: from_chars alone would take "inf", "nan" and a bare exponent.
-    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0, digits = 0;
-    for (; i < text.size() && isDigit(text[i]); ++i)
-        ++digits;
-    if (i < text.size() && text[i] == '.')
-        for (++i; i < text.size() && isDigit(text[i]); ++i)
+    // The digits are gathered on the way into m, the fraction's trailing zeros left out,
+    // for the decimals that need no from_chars.
+    std::size_t i = text.size() > 0 && text[0] == '-' ? 1 : 0, digits = 0, kept = 0, decimals = 0;
+    std::uint64_t m = 0;
+    for (; i < text.size() && isDigit(text[i]); ++i, ++digits, ++kept)
+        m = m * 10 + static_cast<unsigned>(text[i] - '0');
+    if (i < text.size() && text[i] == '.') {
+        std::size_t start = ++i;
+        for (; i < text.size() && isDigit(text[i]); ++i)
             ++digits;
+        std::size_t stop = i;
+        while (stop > start && text[stop - 1] == '0')
+            --stop;
+        for (std::size_t j = start; j < stop; ++j)
+            m = m * 10 + static_cast<unsigned>(text[j] - '0');
+        decimals = stop - start;
+        kept += decimals;
+    }
     if (digits == 0)
         return false;
+    // m below 2^53 and 10^decimals are exact doubles: their quotient is rounded once, as
+    // reading the decimal rounds it. More than 19 digits may have wrapped m.
+    if (i == text.size() && kept <= 19 && m < (std::uint64_t(1) << 53) && decimals <= 15) {
+        double v = static_cast<double>(m) / powers[decimals];
+        value = text[0] == '-' ? -v : v;
+        return true;
+    }
     if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
         ++i;
         if (i < text.size() && (text[i] == '+' || text[i] == '-'))

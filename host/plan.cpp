@@ -52,7 +52,7 @@ Plan recordPlan(const Options& o, std::string_view bytes)
         plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
-    plan.write = [drawing](const std::vector<Job>& jobs, const std::vector<Outcome>& outcomes,
+    plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
                            const std::function<void(std::string_view)>& put) {
         std::map<long, std::vector<std::string>> replacements;
         for (std::size_t i = 0; i < outcomes.size(); ++i)
@@ -116,7 +116,7 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing, lines = std::move(jobLines)](const std::vector<Job>&, const std::vector<Outcome>& outcomes,
+    plan.write = [drawing, lines = std::move(jobLines)](const Jobs&, const Outcomes& outcomes,
                                                         const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);
         for (std::size_t i = 0; i < outcomes.size(); ++i) {

@@ -11,6 +11,7 @@
 #include "exchange.h"
 #include "files.h"
 #include "geometry.h"
+#include "memory.h"
 #include "options.h"
 
 // What one line became.
@@ -25,14 +26,16 @@ struct Outcome {
     std::string_view text(int i) const { return record.substr(textAt[i], textLength[i]); }
 };
 
+using Outcomes = LargeTable<Outcome>;
+
 // The lines to turn, and how to write the drawing back once they are turned.
 struct Plan {
-    std::vector<Job> jobs;
+    Jobs jobs;
     std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
     std::vector<long> drawnJob;                          // the job of each drawn line, -1 for none
     int notDrawn = 0;
     // Puts the new drawing, piece by piece.
-    std::function<void(const std::vector<Job>&, const std::vector<Outcome>&,
+    std::function<void(const Jobs&, const Outcomes&,
                        const std::function<void(std::string_view)>&)>
         write;
     bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
