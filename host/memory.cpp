@@ -11,6 +11,8 @@
 namespace {
 
 const std::size_t huge = std::size_t(2) << 20;
+// Blocks up to this size take the system's pages; freeLarge must tell them by the same size.
+const std::size_t small = huge / 8;
 
 }  // namespace
 
@@ -30,11 +32,11 @@ void adviseLarge(const void* at, std::size_t bytes)
 
 char* allocateLarge(std::size_t bytes)
 {
-    if (bytes <= huge / 8)
+    if (bytes <= small)
         return static_cast<char*>(::operator new(bytes));
     // Rounded up to a whole huge page: a block of less than one, whose small pages would cost
     // more in faults than clearing the huge page once, and a last part of more than half one.
-    if (bytes % huge > (bytes < huge ? huge / 8 : huge / 2))
+    if (bytes % huge > (bytes < huge ? small : huge / 2))
         bytes += huge - bytes % huge;
     char* at = static_cast<char*>(::operator new(bytes, std::align_val_t(huge)));
     adviseLarge(at, bytes);
@@ -43,7 +45,7 @@ char* allocateLarge(std::size_t bytes)
 
 void freeLarge(char* at, std::size_t bytes)
 {
-    if (bytes <= huge / 2)
+    if (bytes <= small)
         ::operator delete(at);
     else
         ::operator delete(at, std::align_val_t(huge));
