@@ -16,11 +16,18 @@
 
 namespace {
 
-// A record's text for recognition and numbers: it ends at its first zero byte.
+// A record's text for recognition and numbers: it ends at its first zero byte, and the reader
+// puts one after its last byte. Only its first few characters are ever looked at.
 struct Text {
     const char* s;
-    std::size_t n;
-    char at(std::size_t i) const { return i < n ? s[i] : '\0'; }
+    // The character at `i`, or zero where the text ends before it.
+    char at(std::size_t i) const
+    {
+        for (std::size_t j = 0; j < i; ++j)
+            if (s[j] == '\0')
+                return '\0';
+        return s[i];
+    }
 };
 
 void lineRecord(const Text& t, unsigned int jd_x)
@@ -59,7 +66,7 @@ void pointRecord(const Text& t)
 
 void dispatch(std::string_view buf, unsigned int jd_x)
 {
-    Text t{buf.data(), std::strlen(buf.data())};
+    Text t{buf.data()};
     char second = t.at(1);
     switch (t.at(0)) {
     case '#':

@@ -165,13 +165,10 @@ char* shortFixed(char* out, std::uint64_t bits)
     return out;
 }
 
+// Every value shortFixed does not take. Out of line, so that the common path stays light.
 template <int DECIMALS>
-char* fixed(char* out, double value)
+[[gnu::noinline]] char* otherFixed(char* out, double value, std::uint64_t bits)
 {
-    std::uint64_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    if (char* end = shortFixed<DECIMALS>(out, bits))
-        return end;
     std::uint64_t whole, fraction;
     if (!exactDigits<DECIMALS>(bits & ~(1ULL << 63), whole, fraction))
         return std::to_chars(out, out + FIXED_ROOM, value, std::chars_format::fixed, DECIMALS).ptr;
@@ -188,6 +185,16 @@ char* fixed(char* out, double value)
         return out + 12;
     }
     return putDigits(out, fraction, DECIMALS);
+}
+
+template <int DECIMALS>
+char* fixed(char* out, double value)
+{
+    std::uint64_t bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    if (char* end = shortFixed<DECIMALS>(out, bits))
+        return end;
+    return otherFixed<DECIMALS>(out, value, bits);
 }
 
 }  // namespace

@@ -18,14 +18,12 @@ unsigned int Tcopy(const char* source, const char* destination)
     std::fclose(out);
 
     // Counted as the reader reads them, so a record too long is refused before anything is written.
-    startReading(in);
     unsigned int count = 0;
-    for (ReadResult read; count <= RECORD_LIMIT && (read = readRecord(nullptr)) != END_OF_FILE; ++count) {
-        if (read == READ_FAILED)
-            cannotRead(source);
-        if (read == RECORD_TOO_LONG)
-            recordTooLong(count + 1, source);
-    }
+    ReadResult counted = countRecords(in, RECORD_LIMIT + 1, &count);
+    if (counted == READ_FAILED)
+        cannotRead(source);
+    if (counted == RECORD_TOO_LONG)
+        recordTooLong(count + 1, source);
     std::fclose(in);
     return count;
 }

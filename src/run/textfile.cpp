@@ -95,6 +95,23 @@ std::string_view inPlace(char* start, std::size_t length)
     return {start, length};
 }
 
+// The line feeds among `n` bytes, counted in chunks of a fixed length, which the compiler
+// turns into a few vector compares each.
+std::size_t lineFeeds(const char* p, std::size_t n)
+{
+    constexpr std::size_t CHUNK = 64;
+    std::size_t count = 0;
+    for (; n >= CHUNK; p += CHUNK, n -= CHUNK) {
+        unsigned char inChunk = 0;
+        for (std::size_t i = 0; i < CHUNK; ++i)
+            inChunk += p[i] == '\n';
+        count += inChunk;
+    }
+    for (; n > 0; ++p, --n)
+        count += *p == '\n';
+    return count;
+}
+
 }  // namespace
 
 std::FILE* openRead(const char* name)
@@ -146,14 +163,60 @@ void startReading(std::FILE* f)
     lent = nullptr;
 }
 
+ReadResult countRecords(std::FILE* f, unsigned int most, unsigned int* count)
+{
+    startReading(f);
+    *count = 0;
+    std::size_t length = 0;  // of the record that runs on into the next block, so far
+    bool lastCr = false;     // its last byte so far
+    while (*count < most) {
+        if (!nextBlock()) {
+            if (failed)
+                return READ_FAILED;
+            if (length == 0)
+                return END_OF_FILE;
+            if (length > RECORD_MAX)
+                return RECORD_TOO_LONG;
+            ++*count;  // a last line without its line feed
+            return END_OF_FILE;
+        }
+        const char* lf = static_cast<const char*>(std::memchr(block, '\n', filled));
+        if (!lf) {
+            length += filled;
+            if (length > RECORD_MAX + 1)  // one CR more may still be dropped before its line feed
+                return RECORD_TOO_LONG;
+            lastCr = block[filled - 1] == '\r';
+            continue;
+        }
+        length += lf - block + 1;
+        if (length - (lf > block ? lf[-1] == '\r' : lastCr) > RECORD_MAX)
+            return RECORD_TOO_LONG;
+        ++*count;
+        // The rest of the block: records each shorter than a block, then the start of the next.
+        const char* rest = lf + 1;
+        const char* end = block + filled;
+        std::size_t feeds = lineFeeds(rest, end - rest);
+        if (feeds >= most - *count) {
+            *count = most;
+            break;
+        }
+        *count += static_cast<unsigned int>(feeds);
+        const char* next = end;
+        while (next > rest && next[-1] != '\n')
+            --next;
+        length = end - next;
+        lastCr = length > 0 && end[-1] == '\r';
+    }
+    return RECORD;
+}
+
 ReadResult readRecord(std::string_view* line)
 {
     if (lent) {
         *lent = lentByte;
         lent = nullptr;
     }
-    if (line)
-        spill.clear();
+    spill.clear();
     std::size_t length = 0;
     bool lastCr = false;  // the record's byte before this block, which a line feed may follow
     for (;;) {
@@ -162,8 +225,7 @@ ReadResult readRecord(std::string_view* line)
                 return READ_FAILED;  // never taken for the end of the file
             if (length == 0)
                 return END_OF_FILE;
-            if (line)
-                *line = spill;
+            *line = spill;
             return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;  // a last line without its line feed
         }
         char* start = block + used;
@@ -177,24 +239,20 @@ ReadResult readRecord(std::string_view* line)
         // shorter than the longest record. (A block short of full is the file's last, and a
         // last line may lack its line feed.)
         if (length == 0 && (lf || ended)) {
-            if (line)
-                *line = inPlace(start, take);
+            *line = inPlace(start, take);
             return RECORD;
         }
-        if (line)
-            spill.append(start, take);
+        spill.append(start, take);
         length += take;
         if (!lf) {
             lastCr = start[take - 1] == '\r';
             continue;
         }
         if (take > 1 ? lf[-1] == '\r' : lastCr) {
-            if (line)
-                spill.erase(spill.size() - 2, 1);
+            spill.erase(spill.size() - 2, 1);
             --length;
         }
-        if (line)
-            *line = spill;
+        *line = spill;
         return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
     }
 }
@@ -218,10 +276,9 @@ void writeText(std::FILE* f, std::string_view text)
 
 void writeLine(std::FILE* f, std::string_view text)
 {
-    if (std::memchr(text.data(), '\n', text.size()) || f != sink) {
-        writeText(f, text);
-        writeText(f, "\n");
-        return;
+    if (f != sink) {
+        flushPending();
+        sink = f;
     }
     emit(text.data(), text.size());
     emit("\r\n", 2);

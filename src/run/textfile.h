@@ -28,9 +28,13 @@ enum ReadResult { RECORD, END_OF_FILE, READ_FAILED, RECORD_TOO_LONG };
 // Reads the records of `f`, from where it stands, in blocks from now on.
 void startReading(std::FILE* f);
 
+// Counts the records of `f` from its start as readRecord would read them, `most` at most.
+// RECORD when it stopped at `most`, END_OF_FILE at the end of the file; on a failed read or
+// a record too long, `count` holds the records before it.
+ReadResult countRecords(std::FILE* f, unsigned int most, unsigned int* count);
+
 // The next record, however long up to RECORD_MAX, its line feed kept and a CR directly
-// before the line feed dropped; into `line` unless it is null (a count). The record is
-// followed by a zero byte and stays valid until the next call. A failed read is never the
+// before the line feed dropped, into `line`. The record is followed by a zero byte and stays valid until the next call. A failed read is never the
 // end of the file.
 ReadResult readRecord(std::string_view* line);
 
@@ -39,7 +43,8 @@ ReadResult readRecord(std::string_view* line);
 // when it is flushed or closed.
 void writeText(std::FILE* f, std::string_view text);
 
-// writeText(f, text), then a line end.
+// `text`, which holds no line feed, then a line end: a record as the reader gave it, less
+// its line feed, or one composed whole.
 void writeLine(std::FILE* f, std::string_view text);
 
 // Hands on all that was written to `f`; false when any write or the flush failed.

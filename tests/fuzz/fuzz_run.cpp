@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary switches and an arbitrary exchange file through a whole run,
 // from the switch parser to the restore records, in the process. Leading lines that begin
 // with "/" are switches; the rest is the exchange file.
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -50,9 +51,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fpw = std::tmpfile();
     std::fwrite(input.data() + at, 1, input.size() - at, fp);
     std::rewind(fp);
-    unsigned int records = 0;
+    unsigned int records = 0, counted = 0;
     for (std::size_t i = at; i < input.size(); ++i)
         records += input[i] == '\n' || i + 1 == input.size();
+    // The count, taken in blocks, must come to the records the reader then reads one by one.
+    ReadResult count = countRecords(fp, RECORD_LIMIT + 1, &counted);
+    if ((count != RECORD && count != END_OF_FILE) || counted != std::min(records, RECORD_LIMIT + 1))
+        __builtin_trap();
+    std::rewind(fp);
     QX_PATTERN(records, RECORD_LIMIT);
     endOfRunTraces(records);
     IniZokusei();
