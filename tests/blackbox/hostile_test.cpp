@@ -210,6 +210,6 @@ TEST(Faults, EachFailingSystemCallLosesNothing)
             }
         }
     }
-    std::printf("[ %d injected faults: %d broken files, %d false successes, silent failures or unknown statuses ]\n", injected, broken,
-                falseSuccesses);
+    std::printf("[ %d injected faults: %d broken files, %d false successes, silent failures or unknown statuses ]\n",
+                injected, broken, falseSuccesses);
 }
