@@ -2,6 +2,7 @@
 #include "runner.h"
 
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <random>
 
@@ -46,9 +47,13 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& switche
     fs::create_directory(work, code);
     if (code)
         run.failure = "cannot create " + work.string() + ": " + code.message();
+    // The tool is started in the scratch directory: a path relative to here must be made whole.
+    fs::path program = fs::absolute(tool, code);
+    if (code && run.failure.empty())
+        run.failure = "the tool " + tool + " cannot be started: " + code.message();
     if (run.failure.empty() && writeNew((work / "qxc_temp.txt").string(), exchange, run.failure)) {
-        Process process = startProcess(fs::absolute(tool).string(), switches, work.string(),
-                                       (scratch / "stdout").string(), (scratch / "stderr").string());
+        Process process = startProcess(program.string(), switches, work.string(), (scratch / "stdout").string(),
+                                       (scratch / "stderr").string());
         run.started = process.started;
         if (!process.started) {
             run.failure = "the tool " + tool + " cannot be started: " + process.failure;
@@ -57,14 +62,19 @@ ToolRun runTool(const std::string& tool, const std::vector<std::string>& switche
             if (readWhole((scratch / "stdout").string(), run.out, run.failure) &&
                 readWhole((scratch / "stderr").string(), run.err, run.failure)) {
                 for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
-                    if (fs::exists(work / name)) {
+                    bool there = fs::exists(work / name, code);
+                    if (code)
+                        run.failure = "cannot look for " + (work / name).string() + ": " + code.message();
+                    if (there && !code)
                         run.haveStream = run.stream.read((work / name).string(), run.failure);
+                    if (there || code)
                         break;
-                    }
                 }
             }
         }
     }
-    fs::remove_all(scratch, code);
+    // What is left of it harms nothing the run gives, but the user should know it is there.
+    if (fs::remove_all(scratch, code) == static_cast<std::uintmax_t>(-1) || code)
+        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", scratch.string().c_str(), code.message().c_str());
     return run;
 }
