@@ -140,6 +140,7 @@ def refusals():
             (R12.format(line("1e999", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line(0, 0, 10, 0).replace(" 21\n0\n", "")).encode(), [], 3, "it has no group 21"),
             (R12.format(line(0, 0, 10, 0).replace(" 11\n", " 11x\n")).encode(), [], 3, "line 13 is not a group code"),
+            (R12.format(line(0, 0, 10, 0).replace(" 11\n", "\n")).encode(), [], 3, "line 13 is not a group code"),
             (open(EXAMPLE, "rb").read(), ["--handle", "FFFF"], 2, "--handle FFFF"),
             (open(EXAMPLE, "rb").read(), ["--handle", "36,45"], 2, "--handle 45"),  # 45: the paper-space line
             (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "doors"], 2, "--handle 36"),
