@@ -54,6 +54,15 @@ void flushPending()
     waiting = 0;
 }
 
+// Makes `f` the file written to, after handing on what waits for the one before.
+void useSink(std::FILE* f)
+{
+    if (f != sink) {
+        flushPending();
+        sink = f;
+    }
+}
+
 void emit(const char* bytes, std::size_t n)
 {
     if (n > sizeof pending - waiting) {
@@ -217,52 +226,43 @@ ReadResult readRecord(std::string_view* line)
         lent = nullptr;
     }
     spill.clear();
-    std::size_t length = 0;
-    bool lastCr = false;  // the record's byte before this block, which a line feed may follow
     for (;;) {
         if (used == filled && !nextBlock()) {
             if (failed)
                 return READ_FAILED;  // never taken for the end of the file
-            if (length == 0)
+            if (spill.empty())
                 return END_OF_FILE;
             *line = spill;
-            return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;  // a last line without its line feed
+            return spill.size() > RECORD_MAX ? RECORD_TOO_LONG : RECORD;  // a last line without its line feed
         }
         char* start = block + used;
         const char* lf = static_cast<const char*>(std::memchr(start, '\n', filled - used));
         std::size_t take = lf ? lf - start + 1 : filled - used;
         // One CR more than the limit may still be dropped before its line feed.
-        if (length + take > RECORD_MAX + 1)
+        if (spill.size() + take > RECORD_MAX + 1)
             return RECORD_TOO_LONG;
         used += take;
         // Most records lie whole in one block and are read where they stand; a block is far
         // shorter than the longest record. (A block short of full is the file's last, and a
         // last line may lack its line feed.)
-        if (length == 0 && (lf || ended)) {
+        if (spill.empty() && (lf || ended)) {
             *line = inPlace(start, take);
             return RECORD;
         }
         spill.append(start, take);
-        length += take;
-        if (!lf) {
-            lastCr = start[take - 1] == '\r';
+        if (!lf)
             continue;
-        }
-        if (take > 1 ? lf[-1] == '\r' : lastCr) {
+        // A CR before the line feed, in this block or the one before, is dropped.
+        if (spill.size() >= 2 && spill[spill.size() - 2] == '\r')
             spill.erase(spill.size() - 2, 1);
-            --length;
-        }
         *line = spill;
-        return length > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
+        return spill.size() > RECORD_MAX ? RECORD_TOO_LONG : RECORD;
     }
 }
 
 void writeText(std::FILE* f, std::string_view text)
 {
-    if (f != sink) {
-        flushPending();
-        sink = f;
-    }
+    useSink(f);
     while (!text.empty()) {
         const void* lf = std::memchr(text.data(), '\n', text.size());
         std::size_t run = lf ? static_cast<const char*>(lf) - text.data() : text.size();
@@ -276,10 +276,7 @@ void writeText(std::FILE* f, std::string_view text)
 
 void writeLine(std::FILE* f, std::string_view text)
 {
-    if (f != sink) {
-        flushPending();
-        sink = f;
-    }
+    useSink(f);
     emit(text.data(), text.size());
     emit("\r\n", 2);
 }

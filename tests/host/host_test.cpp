@@ -159,8 +159,12 @@ TEST(Host, EachFailingSystemCallLeavesTheOldDrawingOrTheWholeNewOne)
     const std::vector<std::string> args = {"drawing.dxf", "--at", "0,0", "-o", "new.dxf"};
     // A fault in the clean-up leaves the stand-in's scratch directory behind: here, not in /tmp.
     Scratch temporary;
-    const char* oldTemporary = std::getenv("TMPDIR");
-    const std::string keptTemporary = oldTemporary ? oldTemporary : "";
+    // Put back when the test ends, also by a failed assertion, for the tests after it.
+    struct KeptVariable {
+        const char* old = std::getenv("TMPDIR");
+        std::string value = old ? old : "";
+        ~KeptVariable() { old ? setenv("TMPDIR", value.c_str(), 1) : unsetenv("TMPDIR"); }
+    } kept;
     setenv("TMPDIR", temporary.path.c_str(), 1);
     Scratch reference;
     writeFile(reference / "drawing.dxf", drawing);
@@ -196,8 +200,4 @@ TEST(Host, EachFailingSystemCallLeavesTheOldDrawingOrTheWholeNewOne)
     }
     std::printf("[ %d injected faults: %d broken drawings, %d false successes, silent failures or crashes ]\n",
                 injected, broken, falseSuccesses);
-    if (oldTemporary)
-        setenv("TMPDIR", keptTemporary.c_str(), 1);
-    else
-        unsetenv("TMPDIR");
 }
