@@ -142,14 +142,12 @@ std::string foldedName(std::string_view name)
     return folded;
 }
 
-bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error)
+bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const DxfLine&)>& take,
+             std::string& error)
 {
     drawing.file = std::move(file);
     drawing.bytes = drawing.file.view();
     std::string_view all = drawing.bytes;
-    // Room for as many lines as a drawing of LINEs alone would hold, about; room never
-    // touched costs no memory, and the lines are not moved again and again as they come.
-    reserveLarge(drawing.lines, all.size() / 128);
     LineReader reader(all);
     std::string_view section;
     bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
@@ -164,10 +162,10 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error)
                 for (int i = 0; i < 4 && line.problem == 0; ++i) {
                     if (!entity.seen[i])
                         line.problem = static_cast<std::uint8_t>(i + 1);
-                    else if (!parseNumber(all.substr(line.at[i], line.length[i]), *target[i]))
+                    else if (!parseNumber(all.substr(line.values.at[i], line.values.length[i]), *target[i]))
                         line.problem = static_cast<std::uint8_t>(i + 5);
                 }
-                drawing.lines.push_back(line);
+                take(line);
             } else if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB") {
                 ++drawing.otherEntities;
             }
@@ -254,8 +252,8 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error)
             int i = code == 10 ? 0 : code == 20 ? 1 : code == 11 ? 2 : 3;
             if (!entity.seen[i]) {
                 entity.seen[i] = true;
-                line.at[i] = valueLine.at;
-                line.length[i] = valueLine.length;
+                line.values.at[i] = valueLine.at;
+                line.values.length[i] = valueLine.length;
             }
             break;
         }
@@ -278,7 +276,8 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
     int i = (line.problem - 1) % 4;
     if (line.problem <= 4)
         return std::string("it has no group ") + GROUPS[i];
-    return std::string("group ") + GROUPS[i] + " holds \"" + std::string(drawing.bytes.substr(line.at[i], line.length[i])) +
+    return std::string("group ") + GROUPS[i] + " holds \"" +
+           std::string(drawing.bytes.substr(line.values.at[i], line.values.length[i])) +
            "\", which is not a number";
 }
 
@@ -297,15 +296,14 @@ void DxfWriter::add(std::string_view piece)
     }
 }
 
-void DxfWriter::replace(std::size_t index, const std::array<std::string_view, 4>& texts)
+void DxfWriter::replace(const DxfValues& values, const std::array<std::string_view, 4>& texts)
 {
-    const DxfLine& line = drawing_.lines[index];
     std::array<int, 4> order = {0, 1, 2, 3};  // the groups as they stand in the file
-    std::sort(order.begin(), order.end(), [&](int p, int q) { return line.at[p] < line.at[q]; });
+    std::sort(order.begin(), order.end(), [&](int p, int q) { return values.at[p] < values.at[q]; });
     for (int i : order) {
-        add(drawing_.bytes.substr(from_, line.at[i] - from_));
+        add(drawing_.bytes.substr(from_, values.at[i] - from_));
         add(texts[i]);
-        from_ = line.at[i] + line.length[i];
+        from_ = values.at[i] + values.length[i];
     }
 }
 

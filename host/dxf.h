@@ -18,13 +18,17 @@
 enum class DrawingKind { Records, Dxf, BinaryDxf };
 DrawingKind kindOf(std::string_view bytes);
 
-// One LINE; a drawing holds many, so it is kept small.
+// Where the values of groups 10, 20, 11 and 21 of a LINE lie in the file, and their lengths.
+struct DxfValues {
+    std::array<std::size_t, 4> at{}, length{};
+};
+
+// One LINE as it is read. It is handed on and not kept: a drawing holds many.
 struct DxfLine {
     long line = 0;            // the file line of its group code 0, which names it
     std::string_view handle;  // group 5, "" when the file has none; a view into the drawing's bytes
     std::string_view layer;   // group 8, likewise
-    // Groups 10, 20, 11, 21: where each value lies in the file, and its number.
-    std::array<std::size_t, 4> at{}, length{};
+    DxfValues values;
     Segment segment{};
     int colour = 256;        // group 62; 256 takes the layer's colour
     bool modelSpace = true;  // not in paper space (group 67 = 1)
@@ -34,14 +38,15 @@ struct DxfLine {
 
 struct DxfDrawing {
     FileBytes file;
-    std::string_view bytes;  // the file's bytes
-    LargeTable<DxfLine> lines;           // every LINE of the ENTITIES section
-    int otherEntities = 0;               // the section's other entities, which are not drawn
+    std::string_view bytes;              // the file's bytes
+    int otherEntities = 0;               // the ENTITIES section's other entities, which are not drawn
     std::map<std::string, int> layers;   // colour of each layer, by name folded to lower case
 };
 
-// Reads the pairs of `file`; false with `error` for a file cut short or not made of pairs.
-bool readDxf(FileBytes file, DxfDrawing& drawing, std::string& error);
+// Reads the pairs of `file`, handing each LINE of the ENTITIES section to `take` as it
+// ends; false with `error` for a file cut short or not made of pairs.
+bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const DxfLine&)>& take,
+             std::string& error);
 
 // Why the line's coordinates cannot be taken, "" when they can.
 std::string problemOf(const DxfDrawing& drawing, const DxfLine& line);
@@ -50,12 +55,12 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line);
 std::string foldedName(std::string_view name);
 
 // Puts the drawing's bytes, piece by piece, with the values of some lines replaced: they are
-// named one after another in the order of the lines, then the rest of the bytes is put.
+// named one after another in the order of the file, then the rest of the bytes is put.
 class DxfWriter {
 public:
     DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put);
-    // New texts for the values of groups 10, 20, 11 and 21 of the line `lines[index]`.
-    void replace(std::size_t index, const std::array<std::string_view, 4>& texts);
+    // New texts for the values of groups 10, 20, 11 and 21 of a LINE.
+    void replace(const DxfValues& values, const std::array<std::string_view, 4>& texts);
     void finish();
 
 private:

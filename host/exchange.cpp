@@ -55,49 +55,46 @@ ExchangeFiles::ExchangeFiles(const Jobs& jobs, Point at, long limit)
 {
 }
 
-bool ExchangeFiles::next(std::string& file)
+bool ExchangeFiles::more() const
 {
-    if (any_ && done_ == jobs_.size())
-        return false;
+    return !any_ || done_ < jobs_.size();
+}
+
+void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
+{
     any_ = true;
-    // Room for the lines of a file of DXF lines, about, so that the first file is not copied
-    // into larger room again and again; the later ones reuse it.
-    file.reserve(head_.size() + std::min<std::size_t>(jobs_.size() - done_, limit_ / 2) * 64);
-    file = head_;
+    put(head_);
     long records = 2;
     const std::vector<std::string>* written = nullptr;  // the attributes this file set last
+    std::string text;  // the records of one line, put once they are known to fit
     for (; done_ < jobs_.size(); ++done_) {
         const Job& job = jobs_[done_];
-        // Each line is written in place and taken back out when it does not fit.
-        std::size_t before = file.size();
-        bool same = written && *written == job.attributes;
+        text.clear();
         long needs = 0;
-        if (!same) {
+        if (!written || *written != job.attributes) {
             for (const auto& attribute : job.attributes) {
-                file.append(attribute).append("\r\n");
+                text.append(attribute).append("\r\n");
                 needs += pieces(attribute.size());
             }
         }
-        std::size_t mark = file.size();
+        std::size_t mark = text.size();
         char id[24];
-        file.append(MARK).append(id, static_cast<std::size_t>(std::to_chars(id, id + sizeof id, job.id).ptr - id));
-        needs += pieces(file.size() - mark);
-        file.append("\r\n");
-        std::size_t record = file.size();
+        text.append(MARK).append(id, static_cast<std::size_t>(std::to_chars(id, id + sizeof id, job.id).ptr - id));
+        needs += pieces(text.size() - mark);
+        text.append("\r\n");
+        std::size_t record = text.size();
         if (job.record.empty())
-            appendLineRecord(file, job.segment);
+            appendLineRecord(text, job.segment);
         else
-            file.append(job.record);
-        needs += pieces(file.size() - record);
-        file.append("\r\n");
-        if (records > 2 && records + needs > limit_) {
-            file.resize(before);
+            text.append(job.record);
+        needs += pieces(text.size() - record);
+        text.append("\r\n");
+        if (records > 2 && records + needs > limit_)
             break;
-        }
+        put(text);
         written = &job.attributes;
         records += needs;
     }
-    return true;
 }
 
 bool readCommands(std::string_view stream, Commands& commands)
@@ -153,12 +150,11 @@ bool readCommands(std::string_view stream, Commands& commands)
     return true;
 }
 
-bool parseReturned(std::string_view record, Segment& segment, std::array<std::string_view, 4>& texts)
+bool lineWords(std::string_view record, std::array<std::string_view, 4>& words)
 {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    double v[4];
     std::size_t at = 0, size = record.size();
-    for (int i = 0; i < 4; ++i) {
+    for (auto& word : words) {
         while (at < size && blank(record[at]))
             ++at;
         if (at == size)
@@ -166,15 +162,23 @@ bool parseReturned(std::string_view record, Segment& segment, std::array<std::st
         std::size_t end = at;
         while (end < size && !blank(record[end]))
             ++end;
-        texts[i] = record.substr(at, end - at);
-        if (!parseNumber(texts[i], v[i]))
-            return false;
+        word = record.substr(at, end - at);
         at = end;
     }
     while (at < size && blank(record[at]))
         ++at;
-    if (at != size)
-        return false;  // more than four words
+    return at == size;
+}
+
+bool parseReturned(std::string_view record, Segment& segment)
+{
+    std::array<std::string_view, 4> words;
+    double v[4];
+    if (!lineWords(record, words))
+        return false;
+    for (int i = 0; i < 4; ++i)
+        if (!parseNumber(words[i], v[i]))
+            return false;
     segment = {{v[0], v[1]}, {v[2], v[3]}};
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
 #include <map>
 #include <string>
 #include <string_view>
@@ -30,9 +31,11 @@ using Jobs = LargeTable<Job>;
 class ExchangeFiles {
 public:
     ExchangeFiles(const Jobs& jobs, Point at, long limit = RECORD_LIMIT);
-    // The next file; false when every line has gone into one. The host runs the tool also
-    // when nothing is selected (its restore records are an answer too): one file at least.
-    bool next(std::string& file);
+    // Whether a file is still to come. The host runs the tool also when nothing is selected
+    // (its restore records are an answer too): one file at least.
+    bool more() const;
+    // Puts the next file, piece by piece.
+    void next(const std::function<void(std::string_view)>& put);
 
 private:
     const Jobs& jobs_;
@@ -70,6 +73,8 @@ std::string attributeKind(std::string_view record);
 // Appends the line record " x1 y1 x2 y2", each coordinate in its shortest exact decimal.
 void appendLineRecord(std::string& out, const Segment& segment);
 
-// Reads the four numbers of a returned line record " x1 y1 x2 y2 ", each finite; false otherwise.
-// `texts` gets the four numbers' places in `record`.
-bool parseReturned(std::string_view record, Segment& segment, std::array<std::string_view, 4>& texts);
+// The four words of a line record " x1 y1 x2 y2 ", blanks around them; false for more or fewer.
+bool lineWords(std::string_view record, std::array<std::string_view, 4>& words);
+
+// Reads the four numbers of a returned line record, each finite; false otherwise.
+bool parseReturned(std::string_view record, Segment& segment);

@@ -55,6 +55,9 @@ bool sync(int fd)
 {
     return _commit(fd) == 0;
 }
+void startWriteback(int, std::size_t, std::size_t)
+{
+}
 bool renameOver(const std::string& from, const std::string& to)
 {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -91,6 +94,15 @@ bool sync(int fd)
 {
     return fsync(fd) == 0 || errno == EINVAL;  // EINVAL: a file that cannot be synced, such as a pipe
 }
+void startWriteback(int fd, std::size_t at, std::size_t bytes)
+{
+#ifdef SYNC_FILE_RANGE_WRITE
+    // Only a hint: a failure here shows again, and counts, in the sync.
+    sync_file_range(fd, static_cast<off_t>(at), static_cast<off_t>(bytes), SYNC_FILE_RANGE_WRITE);
+#else
+    (void)fd, (void)at, (void)bytes;
+#endif
+}
 bool renameOver(const std::string& from, const std::string& to)
 {
     return std::rename(from.c_str(), to.c_str()) == 0;
@@ -108,6 +120,44 @@ bool writeAll(int fd, std::string_view bytes)
         done += static_cast<std::size_t>(n);
     }
     return true;
+}
+
+// Writes what `produce` puts to `fd` through a buffer of its own, so that a large drawing is
+// never held twice. The buffer is sized once, never grows and serves every write: each fresh
+// page costs a fault. With `early`, the system is asked to start writing each part to the
+// disk as it goes, so that the sync at the end has little left to wait for. False with errno
+// at the first failed write.
+bool writeProduced(int fd, const Producer& produce, bool early)
+{
+    const std::size_t room = 1u << 18;
+    static std::string buffer;
+    buffer.reserve(room);
+    buffer.clear();
+    bool written = true;
+    int saved = 0;
+    std::size_t done = 0;
+    auto out = [&](std::string_view bytes) {
+        if (bytes.empty())
+            return;
+        if (written && !writeAll(fd, bytes))
+            written = false, saved = errno;
+        if (written && early)
+            startWriteback(fd, done, bytes.size());
+        done += bytes.size();
+    };
+    produce([&](std::string_view piece) {
+        if (buffer.size() + piece.size() > room) {
+            out(buffer);
+            buffer.clear();
+        }
+        if (piece.size() >= room)
+            out(piece);
+        else
+            buffer.append(piece);
+    });
+    out(buffer);
+    errno = saved;
+    return written;
 }
 
 }  // namespace
@@ -200,14 +250,14 @@ bool FileBytes::read(const std::string& path, std::string& error)
     return !failed;
 }
 
-bool writeNew(const std::string& path, const std::string& bytes, std::string& error)
+bool writeNew(const std::string& path, const Producer& produce, std::string& error)
 {
     int fd = openNew(path);
     if (fd < 0) {
         error = failure("create", path);
         return false;
     }
-    bool written = writeAll(fd, bytes);
+    bool written = writeProduced(fd, produce, false);
     int saved = errno;
     bool closed = closeFile(fd) == 0;
     if (!written || !closed) {
@@ -232,31 +282,8 @@ bool replaceFile(const std::string& path, const Producer& produce, std::string& 
         error = failure("create", beside);
         return false;
     }
-    // Through a buffer of its own, so that a large drawing is never held twice. It is sized
-    // once and never grows: each fresh page costs a fault, and a small buffer is used again.
-    const std::size_t room = 1u << 18;
-    std::string buffer;
-    buffer.reserve(room);
-    bool written = true;
-    int saved = 0;
-    auto flush = [&]() {
-        if (written && !writeAll(fd, buffer))
-            written = false, saved = errno;
-        buffer.clear();
-    };
-    produce([&](std::string_view piece) {
-        if (buffer.size() + piece.size() > room)
-            flush();
-        if (piece.size() >= room) {
-            if (written && !writeAll(fd, piece))
-                written = false, saved = errno;
-            return;
-        }
-        buffer.append(piece);
-    });
-    flush();
-    if (written && !sync(fd))
-        written = false, saved = errno;
+    bool written = writeProduced(fd, produce, true) && sync(fd);
+    int saved = errno;
     bool closed = closeFile(fd) == 0;
     if (!written || !closed) {
         errno = written ? errno : saved;

@@ -38,5 +38,5 @@ using Producer = std::function<void(const std::function<void(std::string_view)>&
 // `path` holds either what it held before or all of it; false with `error` otherwise.
 bool replaceFile(const std::string& path, const Producer& produce, std::string& error);
 
-// Writes `bytes` as the new file `path` (in a directory of the stand-in's own).
-bool writeNew(const std::string& path, const std::string& bytes, std::string& error);
+// Writes what `produce` puts as the new file `path` (in a directory of the stand-in's own).
+bool writeNew(const std::string& path, const Producer& produce, std::string& error);

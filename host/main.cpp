@@ -49,14 +49,32 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
 {
     Commands all;
     ExchangeFiles files(jobs, o.at);
-    for (std::string file; files.next(file);) {
-        ToolRun run = runTool(o.tool, o.switches, file, o.timeout);
+    auto file = [&](const auto& put) { files.next(put); };
+    LargeTable<Returned> room;  // the returned lines of the last run: their room is used again
+    ToolRun run = prepareRun(o.tool, file);
+    if (run.failure.empty())
+        startRun(run, o.switches);
+    for (bool last = false; !last;) {
+        last = !files.more();
+        // The host's work between two runs is done while the tool runs: the next exchange
+        // file is written before this run ends, and this run's answers are taken in after
+        // the next one has started. One run at a time, as the host makes them.
+        ToolRun following;
+        if (run.failure.empty()) {
+            if (!last)
+                following = prepareRun(o.tool, file);
+            waitRun(run, o.timeout);
+        }
         streams.push_back(std::make_unique<FileBytes>(std::move(run.stream)));
-        if (!run.failure.empty())
-            fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
         Commands commands;
-        bool understood = run.haveStream && readCommands(streams.back()->view(), commands);
-        if (run.timedOut || run.status != 0 || !understood) {
+        commands.lines.swap(room);
+        commands.lines.clear();
+        bool understood = run.failure.empty() && run.haveStream && readCommands(streams.back()->view(), commands);
+        if (!run.failure.empty() || run.timedOut || run.status != 0 || !understood) {
+            removeScratch(run);
+            removeScratch(following);
+            if (!run.failure.empty())
+                fail(TOOL_FAILED, run.failure + "; the drawing is left as it was");
             std::string why = run.timedOut          ? "stopped after the time limit"
                               : run.status != 0     ? "status " + std::to_string(run.status)
                               : !run.haveStream     ? "it left no command stream"
@@ -68,6 +86,9 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
                 std::fprintf(stderr, "linetilt-host: its messages: %s", run.err.c_str());
             std::exit(TOOL_FAILED);
         }
+        if (!last && following.failure.empty())
+            startRun(following, o.switches);
+        removeScratch(run);
         // The jobs are in the order of their ids, so each returned line finds its own by search,
         // unless it is the one after the last line's, as it most often is.
         std::size_t next = 0;
@@ -86,6 +107,8 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
         all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
         all.restored = commands.restored;
+        room.swap(commands.lines);
+        run = std::move(following);
     }
     return all;
 }
@@ -146,14 +169,9 @@ int main(int argc, char** argv)
         if (outcome.returned != 1)
             fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
                                   name() + "; the drawing is left as it was");
-        std::array<std::string_view, 4> texts;
-        if (!parseReturned(outcome.record, outcome.after, texts))
+        if (!parseReturned(outcome.record, outcome.after))
             fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name() +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
-        for (int k = 0; k < 4; ++k) {
-            outcome.textAt[k] = static_cast<std::uint32_t>(texts[k].data() - outcome.record.data());
-            outcome.textLength[k] = static_cast<std::uint32_t>(texts[k].size());
-        }
         outcome.turned = true;
         ++modes[turnOf(job.segment, outcome.after).mode];
     }

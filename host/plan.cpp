@@ -67,62 +67,77 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
 {
     if (!o.selection.empty())
         fail(USAGE, "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
-    auto drawing = std::make_shared<DxfDrawing>();
-    std::string problem;
-    if (!readDxf(std::move(bytes), *drawing, problem))
-        fail(DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
     std::set<std::string> layers, handles;
     for (const auto& layer : o.layers)
         layers.insert(foldedName(layer));
     for (auto handle : o.handles)
         handles.insert(handleKey(handle));
+    auto drawing = std::make_shared<DxfDrawing>();
     auto where = [&](const DxfLine& line) {
         return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
                (line.handle.empty() ? "" : " " + std::string(line.handle));
     };
     Plan plan;
     plan.dropsVanish = false;
-    plan.notDrawn = drawing->otherEntities;
+    // Room for as many lines as a drawing of LINEs alone would hold, about; room never
+    // touched costs no memory, and the tables are not moved again and again as they grow.
+    std::size_t most = bytes.view().size() / 128;
+    reserveLarge(plan.jobs, most);
+    LargeTable<DxfValues> values;  // where the values of each job's LINE lie
+    reserveLarge(values, most);
     std::set<std::string> named;
-    std::vector<std::size_t> jobLines;  // the line of each job
-    reserveLarge(plan.jobs, drawing->lines.size());
-    jobLines.reserve(drawing->lines.size());
-    for (const auto& line : drawing->lines) {
+    std::string refusal;  // for the first selected line that cannot be taken
+    struct Drawn {
+        Segment segment;
+        int colour;
+        std::string_view layer;
+    };
+    std::vector<Drawn> drawn;  // its colour is known once the whole file is read
+    auto take = [&](const DxfLine& line) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
         bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
-        if (selected && line.problem != 0)
-            fail(DRAWING_REFUSED, where(line) + ": " + problemOf(*drawing, line) + "; nothing is written");
+        if (selected && line.problem != 0 && refusal.empty())
+            refusal = where(line) + ": " + problemOf(*drawing, line) + "; nothing is written";
         if (selected && !handles.empty())
             named.insert(handleKey(line.handle));
         if (!line.modelSpace || line.problem != 0) {
             ++plan.notDrawn;
-            continue;
+            return;
         }
         if (selected) {
             plan.jobs.push_back({line.line, {}, "", line.segment});
-            jobLines.push_back(&line - drawing->lines.data());
+            values.push_back(line.values);
         }
         if (o.picture.empty())
-            continue;  // what is drawn is gathered only for a picture
-        int colour = line.colour;
-        if (colour == 256) {
-            auto layer = drawing->layers.find(foldedName(line.layer));
-            colour = layer == drawing->layers.end() ? 7 : layer->second;
-        }
-        plan.drawn.push_back({line.segment, dxfColour(colour == 0 ? 7 : colour)});
+            return;  // what is drawn is gathered only for a picture
+        drawn.push_back({line.segment, line.colour, line.layer});
         plan.drawnJob.push_back(selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
+    };
+    std::string problem;
+    if (!readDxf(std::move(bytes), *drawing, take, problem))
+        fail(DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
+    if (!refusal.empty())
+        fail(DRAWING_REFUSED, refusal);
+    plan.notDrawn += drawing->otherEntities;
+    for (const auto& [segment, colour, layer] : drawn) {
+        int index = colour;
+        if (index == 256) {
+            auto found = drawing->layers.find(foldedName(layer));
+            index = found == drawing->layers.end() ? 7 : found->second;
+        }
+        plan.drawn.push_back({segment, dxfColour(index == 0 ? 7 : index)});
     }
     for (const auto& handle : o.handles)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing, lines = std::move(jobLines)](const Jobs&, const Outcomes& outcomes,
-                                                        const std::function<void(std::string_view)>& put) {
+    plan.write = [drawing, values = std::move(values)](const Jobs&, const Outcomes& outcomes,
+                                                       const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
-            const Outcome& outcome = outcomes[i];
-            if (outcome.turned)
-                writer.replace(lines[i], {outcome.text(0), outcome.text(1), outcome.text(2), outcome.text(3)});
+            std::array<std::string_view, 4> texts;
+            if (outcomes[i].turned && lineWords(outcomes[i].record, texts))
+                writer.replace(values[i], texts);
         }
         writer.finish();
     };

@@ -16,14 +16,10 @@
 
 // What one line became.
 struct Outcome {
-    bool turned = false;
     Segment after{};
     std::string_view record;  // the returned line record, in its command stream
-    // Its four numbers as the tool wrote them: where each lies in `record`, and its length.
-    std::array<std::uint32_t, 4> textAt{}, textLength{};
-    int returned = 0;  // how many lines came back for it
-
-    std::string_view text(int i) const { return record.substr(textAt[i], textLength[i]); }
+    int returned = 0;         // how many lines came back for it
+    bool turned = false;
 };
 
 using Outcomes = LargeTable<Outcome>;

@@ -1,6 +1,7 @@
 // The scratch directory of a run and the reading back of what the tool left there.
 #include "runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -35,46 +36,66 @@ bool makeScratch(fs::path& scratch, std::string& error)
 
 }  // namespace
 
-ToolRun runTool(const std::string& tool, const std::vector<std::string>& switches, const std::string& exchange,
-                double seconds)
+ToolRun prepareRun(const std::string& tool, const Producer& exchange)
 {
     ToolRun run;
+    run.tool = tool;
     fs::path scratch;
     if (!makeScratch(scratch, run.failure))
         return run;
+    run.scratch = scratch.string();
     fs::path work = scratch / "work";
     std::error_code code;
     fs::create_directory(work, code);
     if (code)
         run.failure = "cannot create " + work.string() + ": " + code.message();
     // The tool is started in the scratch directory: a path relative to here must be made whole.
-    fs::path program = fs::absolute(tool, code);
+    run.program = fs::absolute(tool, code).string();
     if (code && run.failure.empty())
         run.failure = "the tool " + tool + " cannot be started: " + code.message();
-    if (run.failure.empty() && writeNew((work / "qxc_temp.txt").string(), exchange, run.failure)) {
-        Process process = startProcess(program.string(), switches, work.string(), (scratch / "stdout").string(),
-                                       (scratch / "stderr").string());
-        run.started = process.started;
-        if (!process.started) {
-            run.failure = "the tool " + tool + " cannot be started: " + process.failure;
-        } else {
-            run.status = waitProcess(process, seconds, run.timedOut);
-            if (readWhole((scratch / "stdout").string(), run.out, run.failure) &&
-                readWhole((scratch / "stderr").string(), run.err, run.failure)) {
-                for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
-                    bool there = fs::exists(work / name, code);
-                    if (code)
-                        run.failure = "cannot look for " + (work / name).string() + ": " + code.message();
-                    if (there && !code)
-                        run.haveStream = run.stream.read((work / name).string(), run.failure);
-                    if (there || code)
-                        break;
-                }
-            }
-        }
-    }
-    // What is left of it harms nothing the run gives, but the user should know it is there.
-    if (fs::remove_all(scratch, code) == static_cast<std::uintmax_t>(-1) || code)
-        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", scratch.string().c_str(), code.message().c_str());
+    if (run.failure.empty())
+        writeNew((work / "qxc_temp.txt").string(), exchange, run.failure);
     return run;
+}
+
+void startRun(ToolRun& run, const std::vector<std::string>& switches)
+{
+    fs::path scratch = run.scratch;
+    run.start = std::chrono::steady_clock::now();
+    run.process = startProcess(run.program, switches, (scratch / "work").string(), (scratch / "stdout").string(),
+                               (scratch / "stderr").string());
+    run.started = run.process.started;
+    if (!run.started)
+        run.failure = "the tool " + run.tool + " cannot be started: " + run.process.failure;
+}
+
+void waitRun(ToolRun& run, double seconds)
+{
+    std::chrono::duration<double> spent = std::chrono::steady_clock::now() - run.start;
+    run.status = waitProcess(run.process, std::max(0.0, seconds - spent.count()), run.timedOut);
+    fs::path scratch = run.scratch, work = scratch / "work";
+    if (!readWhole((scratch / "stdout").string(), run.out, run.failure) ||
+        !readWhole((scratch / "stderr").string(), run.err, run.failure))
+        return;
+    std::error_code code;
+    for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
+        bool there = fs::exists(work / name, code);
+        if (code)
+            run.failure = "cannot look for " + (work / name).string() + ": " + code.message();
+        if (there && !code)
+            run.haveStream = run.stream.read((work / name).string(), run.failure);
+        if (there || code)
+            break;
+    }
+}
+
+void removeScratch(ToolRun& run)
+{
+    if (run.scratch.empty())
+        return;
+    // What is left of it harms nothing the run gives, but the user should know it is there.
+    std::error_code code;
+    if (fs::remove_all(run.scratch, code) == static_cast<std::uintmax_t>(-1) || code)
+        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", run.scratch.c_str(), code.message().c_str());
+    run.scratch.clear();
 }

@@ -1,10 +1,12 @@
 // Running the tool as the host does: in a directory of its own, under a time limit.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <vector>
 
 #include "files.h"
+#include "process.h"
 
 struct ToolRun {
     bool started = false;
@@ -14,13 +16,29 @@ struct ToolRun {
     std::string out, err;
     FileBytes stream;     // the command stream, when the tool left one
     bool haveStream = false;
+
+    // The run while it is made: its scratch directory ("" once removed), the tool as named
+    // and as found from there, and its process.
+    std::string scratch;
+    std::string tool, program;
+    Process process;
+    std::chrono::steady_clock::time_point start;
 };
 
-// Runs `tool` with `switches` in a fresh scratch directory holding `exchange` as
-// "qxc_temp.txt". Past `seconds` the tool is stopped with every process it started. Reads
-// back "QXC_TEMP.$$$" where a debug level left the output there, else "QXC_TEMP.TXT".
-ToolRun runTool(const std::string& tool, const std::vector<std::string>& switches, const std::string& exchange,
-                double seconds);
+// Makes a fresh scratch directory holding what `exchange` puts as "qxc_temp.txt", for a run
+// of `tool` that is started later. A failure is told in the run's `failure`.
+ToolRun prepareRun(const std::string& tool, const Producer& exchange);
+
+// Starts the prepared run with `switches`.
+void startRun(ToolRun& run, const std::vector<std::string>& switches);
+
+// Waits for the started run; past `seconds` from its start the tool is stopped with every
+// process it started. Reads back "QXC_TEMP.$$$" where a debug level left the output there,
+// else "QXC_TEMP.TXT".
+void waitRun(ToolRun& run, double seconds);
+
+// Removes the run's scratch directory, if it has one still.
+void removeScratch(ToolRun& run);
 
 // The tool beside the stand-in's own program.
 std::string toolBeside();

@@ -166,6 +166,21 @@ def exact_and_batched():
     status, out, err, many = host(R12.format("".join(shapes) * 6000).encode(), "--at", "2,3")
     body = lambda d: d[d.index(b"ENTITIES") + 9:d.index(b"  0\nENDSEC")]
     check(status == 0 and "runs of the tool: 3" in out and body(many) == body(alone) * 6000, f"batches: {out}{err}")
+    if opts.runner:
+        return
+    # The second of three runs fails, while the third is made ready: nothing is written, and
+    # no scratch directory is left behind.
+    with tempfile.TemporaryDirectory() as temporary:
+        tool = os.path.join(temporary, "tool.sh")
+        with open(tool, "w") as f:
+            f.write(f'#!/bin/sh\necho >> "{temporary}/runs"\n[ "$(wc -l < "{temporary}/runs")" -lt 2 ] || exit 7\n'
+                    f'exec "{os.path.join(os.path.dirname(HOST[-1]), "linetilt")}" "$@"\n')
+        os.chmod(tool, 0o755)
+        os.environ["TMPDIR"] = temporary
+        status, out, err, result = host(R12.format("".join(shapes) * 6000).encode(), "--at", "2,3", "--tool", tool)
+        del os.environ["TMPDIR"]
+        left = sorted(set(os.listdir(temporary)) - {"tool.sh", "runs"})
+        check(status == 1 and "(status 7)" in err and result is None and not left, f"later run: {status} {err} {left}")
 
 
 def time_limit():
