@@ -101,8 +101,13 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
                 continue;  // a comment of the drawing's own that looks like a mark
             next = i + 1;
             Outcome& outcome = outcomes[i];
-            if (++outcome.returned == 1)
+            if (++outcome.returned == 1) {
+                // Read here, while the next run is under way; judged once every run is in.
                 outcome.record = returned.record;
+                outcome.readable = parseReturned(returned.record, outcome.after);
+                if (outcome.readable)
+                    outcome.mode = static_cast<std::uint8_t>(turnOf(jobs[i].segment, outcome.after).mode);
+            }
         }
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
         all.unknown.insert(all.unknown.end(), commands.unknown.begin(), commands.unknown.end());
@@ -169,11 +174,11 @@ int main(int argc, char** argv)
         if (outcome.returned != 1)
             fail(TOOL_FAILED, "the tool returned " + std::to_string(outcome.returned) + " lines for the line at " +
                                   name() + "; the drawing is left as it was");
-        if (!parseReturned(outcome.record, outcome.after))
+        if (!outcome.readable)
             fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name() +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
         outcome.turned = true;
-        ++modes[turnOf(job.segment, outcome.after).mode];
+        ++modes[outcome.mode];
     }
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());

@@ -19,6 +19,8 @@ struct Outcome {
     Segment after{};
     std::string_view record;  // the returned line record, in its command stream
     int returned = 0;         // how many lines came back for it
+    bool readable = false;    // the first of them is four finite numbers, read into `after`
+    std::uint8_t mode = 0;    // then the pivot it was turned about, as Turn::mode
     bool turned = false;
 };
 
