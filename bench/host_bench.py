@@ -5,7 +5,7 @@ time and peak memory. Usage: host_bench.py LINETILT_HOST LINETILT [RUNS]"""
 import os, statistics, subprocess, sys, tempfile, time
 
 HOST, TOOL = map(os.path.abspath, sys.argv[1:3])
-RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 5
+RUNS = int(sys.argv[3]) if len(sys.argv) > 3 else 9
 PER_RUN = 24999  # lines in one exchange file: 50000 records with hq and the point
 
 
