@@ -65,14 +65,16 @@ void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
     any_ = true;
     put(head_);
     long records = 2;
-    const std::vector<std::string>* written = nullptr;  // the attributes this file set last
+    const Attributes none;
+    const Attributes* written = nullptr;  // the attributes this file set last
     std::string text;  // the records of one line, put once they are known to fit
     for (; done_ < jobs_.size(); ++done_) {
         const Job& job = jobs_[done_];
         text.clear();
         long needs = 0;
-        if (!written || *written != job.attributes) {
-            for (const auto& attribute : job.attributes) {
+        const Attributes& attributes = job.attributes ? *job.attributes : none;
+        if (!written || *written != attributes) {
+            for (const auto& [kind, attribute] : attributes) {
                 text.append(attribute).append("\r\n");
                 needs += pieces(attribute.size());
             }
@@ -92,7 +94,7 @@ void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
         if (records > 2 && records + needs > limit_)
             break;
         put(text);
-        written = &job.attributes;
+        written = &attributes;
         records += needs;
     }
 }

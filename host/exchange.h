@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "drawing.h"
 #include "geometry.h"
 #include "memory.h"
 
@@ -17,10 +18,10 @@ constexpr long RECORD_LIMIT = 50000;
 
 // One line handed to the tool.
 struct Job {
-    long id;                              // its line in the drawing file, named in the exchange file
-    std::vector<std::string> attributes;  // the attribute records in force at it
-    std::string_view record;              // the line record the tool reads, in the drawing; "" to write `segment`
-    Segment segment;                      // its ends as read
+    long id;                        // its line in the drawing file, named in the exchange file
+    const Attributes* attributes;   // the attribute records in force at it, in the drawing; none for null
+    std::string_view record;        // the line record the tool reads, in the drawing; "" to write `segment`
+    Segment segment;                // its ends as read
 };
 
 using Jobs = LargeTable<Job>;

@@ -104,9 +104,10 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
             if (++outcome.returned == 1) {
                 // Read here, while the next run is under way; judged once every run is in.
                 outcome.record = returned.record;
-                outcome.readable = parseReturned(returned.record, outcome.after);
+                Segment after;
+                outcome.readable = parseReturned(returned.record, after);
                 if (outcome.readable)
-                    outcome.mode = static_cast<std::uint8_t>(turnOf(jobs[i].segment, outcome.after).mode);
+                    outcome.mode = static_cast<std::uint8_t>(turnOf(jobs[i].segment, after).mode);
             }
         }
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
@@ -126,9 +127,10 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
         picture.before.push_back(segment);
         long job = plan.drawnJob[i];
         const Outcome* outcome = job < 0 ? nullptr : &outcomes[job];
-        if (outcome && outcome->turned) {
-            picture.after.push_back({outcome->after, colour});
-            picture.turns.push_back(turnOf(segment, outcome->after));
+        Segment after;
+        if (outcome && outcome->turned && parseReturned(outcome->record, after)) {
+            picture.after.push_back({after, colour});
+            picture.turns.push_back(turnOf(segment, after));
         } else if (!outcome || !plan.dropsVanish) {
             picture.after.push_back({segment, colour});
         }

@@ -41,12 +41,8 @@ Plan recordPlan(const Options& o, std::string_view bytes)
     for (const auto& line : drawing->lines) {
         if (!line.isLine)
             continue;
-        if (line.selected) {
-            std::vector<std::string> attributes;
-            for (const auto& [kind, record] : line.attributes)
-                attributes.push_back(record);
-            plan.jobs.push_back({line.number, attributes, line.text, line.segment});
-        }
+        if (line.selected)
+            plan.jobs.push_back({line.number, &line.attributes, line.text, line.segment});
         if (o.picture.empty())
             continue;
         plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
@@ -105,7 +101,7 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
             return;
         }
         if (selected) {
-            plan.jobs.push_back({line.line, {}, "", line.segment});
+            plan.jobs.push_back({line.line, nullptr, "", line.segment});
             values.push_back(line.values);
         }
         if (o.picture.empty())

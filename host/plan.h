@@ -16,10 +16,9 @@
 
 // What one line became.
 struct Outcome {
-    Segment after{};
     std::string_view record;  // the returned line record, in its command stream
     int returned = 0;         // how many lines came back for it
-    bool readable = false;    // the first of them is four finite numbers, read into `after`
+    bool readable = false;    // the first of them is four finite numbers
     std::uint8_t mode = 0;    // then the pivot it was turned about, as Turn::mode
     bool turned = false;
 };
