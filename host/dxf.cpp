@@ -5,7 +5,6 @@
 #include <cctype>
 #include <string_view>
 
-#include "memory.h"
 #include "numbers.h"
 
 namespace {

@@ -12,7 +12,6 @@
 
 #include "files.h"
 #include "geometry.h"
-#include "memory.h"
 
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };

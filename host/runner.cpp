@@ -64,8 +64,7 @@ void startRun(ToolRun& run, const std::vector<std::string>& switches)
     run.start = std::chrono::steady_clock::now();
     run.process = startProcess(run.program, switches, (scratch / "work").string(), (scratch / "stdout").string(),
                                (scratch / "stderr").string());
-    run.started = run.process.started;
-    if (!run.started)
+    if (!run.process.started)
         run.failure = "the tool " + run.tool + " cannot be started: " + run.process.failure;
 }
 

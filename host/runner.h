@@ -9,7 +9,6 @@
 #include "process.h"
 
 struct ToolRun {
-    bool started = false;
     bool timedOut = false;
     int status = 0;       // the exit status, or 128 + the signal that ended it
     std::string failure;  // why the run could not be made or read back, "" when it could
