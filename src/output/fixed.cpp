@@ -127,31 +127,39 @@ char* shortFixed(char* out, std::uint64_t bits)
         return nullptr;
     std::uint64_t m = (bits & ((1ULL << 52) - 1)) | 1ULL << 52, mask = (1ULL << s) - 1;
     std::uint64_t f = m & mask;
-    if (bits >> 63)
-        *out++ = '-';
-    out = putWhole(out, m >> s);
-    *out++ = '.';
-    std::uint64_t last;  // the last decimal, whose parity settles a tie
+    // The sign without a branch, which would fail half the time on coordinates of both signs.
+    *out = '-';
+    out += bits >> 63;
     if (DECIMALS == 12 && s <= 44) {
-        // Six decimals at a time while the fraction times 10^6 fits: the two groups are
-        // then written independently of each other, which is quicker than a chain of pairs.
+        // Six decimals at a time while the fraction times 10^6 fits, rounded before they
+        // are written, again without a branch, and written independently of each other.
         f *= 1000000;
         auto high = static_cast<std::uint32_t>(f >> s);
         f = (f & mask) * 1000000;
         auto low = static_cast<std::uint32_t>(f >> s);
         f &= mask;
+        std::uint64_t half = 1ULL << (s - 1);
+        low += static_cast<std::uint32_t>((f > half) | ((f == half) & low));
+        if (low == 1000000) {
+            low = 0;
+            if (++high == 1000000)
+                return nullptr;  // the whole part changes
+        }
+        out = putWhole(out, m >> s);
+        *out++ = '.';
         putSix(out, high);
         putSix(out + 6, low);
-        out += 12;
-        last = low;
-    } else {
+        return out + 12;
+    }
+    out = putWhole(out, m >> s);
+    *out++ = '.';
+    std::uint64_t last = 0;  // the last decimal, whose parity settles a tie
 #pragma GCC unroll 6
-        for (int i = 0; i < DECIMALS / 2; ++i, out += 2) {
-            f *= 100;
-            last = f >> s;
-            f &= mask;
-            std::memcpy(out, PAIRS + 2 * last, 2);
-        }
+    for (int i = 0; i < DECIMALS / 2; ++i, out += 2) {
+        f *= 100;
+        last = f >> s;
+        f &= mask;
+        std::memcpy(out, PAIRS + 2 * last, 2);
     }
     std::uint64_t half = 1ULL << (s - 1);
     if (f < half || (f == half && (last & 1) == 0))

@@ -110,8 +110,8 @@ TEST(Numbers, ReadsDoublesAsStrtod)
 
 TEST(Numbers, WritesFixedPointAsToChars)
 {
-    const double edges[] = {0.0, 1.0, 0.5, 0.125, 0.005, 0.0000005, 9.9999999999995, 999999.9999995,
-                            1e22, 1e-22, 18446744073709551616.0, 9223372036854775808.0,
+    const double edges[] = {0.0, 1.0, 0.5, 0.125, 0.005, 0.0000005, 9.9999999999995, 999.9999999999995,
+                            999999.9999995, 1e22, 1e-22, 18446744073709551616.0, 9223372036854775808.0,
                             std::numeric_limits<double>::max(), std::numeric_limits<double>::min(),
                             std::numeric_limits<double>::denorm_min(), INFINITY, NAN};
     for (double d : edges)
