@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "memory.h"
 
@@ -18,6 +19,8 @@
 #else
 #include <unistd.h>
 #endif
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -38,6 +41,10 @@ long readSome(int fd, char* data, std::size_t size)
 int openNew(const std::string& path)
 {
     return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+}
+int openWrite(const std::string& path)
+{
+    return _open(path.c_str(), _O_WRONLY | _O_BINARY);
 }
 int pid()
 {
@@ -77,6 +84,10 @@ long readSome(int fd, char* data, std::size_t size)
 int openNew(const std::string& path)
 {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+}
+int openWrite(const std::string& path)
+{
+    return open(path.c_str(), O_WRONLY | O_CLOEXEC);
 }
 int pid()
 {
@@ -158,6 +169,25 @@ bool writeProduced(int fd, const Producer& produce, bool early)
     out(buffer);
     errno = saved;
     return written;
+}
+
+// A device or a FIFO under the name is written into, as a user who names one means: there
+// is no file to put a new one beside and rename over it.
+bool writeInto(const std::string& path, const Producer& produce, std::string& error)
+{
+    int fd = openWrite(path);
+    if (fd < 0) {
+        error = failure("open", path);
+        return false;
+    }
+    bool written = writeProduced(fd, produce, false);
+    int saved = errno;
+    if (closeFile(fd) != 0 || !written) {
+        errno = written ? errno : saved;
+        error = failure("write", path);
+        return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -268,8 +298,20 @@ bool writeNew(const std::string& path, const Producer& produce, std::string& err
     return true;
 }
 
-bool replaceFile(const std::string& path, const Producer& produce, std::string& error)
+bool replaceFile(const std::string& name, const Producer& produce, std::string& error)
 {
+    std::error_code code;
+    fs::file_type type = fs::status(name, code).type();
+    if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::fifo ||
+        type == fs::file_type::socket)
+        return writeInto(name, produce, error);
+    // Through a link, the file it leads to is replaced where it lies, and the link stays.
+    std::string path = name;
+    if (fs::is_symlink(fs::symlink_status(name, code))) {
+        fs::path lying = fs::canonical(name, code);
+        if (!code)
+            path = lying.string();
+    }
     std::string beside;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {

@@ -34,9 +34,10 @@ private:
 // Hands its pieces, one after another, to the function it is given.
 using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
 
-// Writes what `produce` puts to a new file beside `path` and renames it over `path`, so that
-// `path` holds either what it held before or all of it; false with `error` otherwise.
-bool replaceFile(const std::string& path, const Producer& produce, std::string& error);
+// Writes what `produce` puts to a new file beside `name` and renames it over `name`, so that
+// `name` holds either what it held before or all of it; false with `error` otherwise. A link
+// stays, and the file it leads to is replaced; a device or a FIFO is written into.
+bool replaceFile(const std::string& name, const Producer& produce, std::string& error);
 
 // Writes what `produce` puts as the new file `path` (in a directory of the stand-in's own).
 bool writeNew(const std::string& path, const Producer& produce, std::string& error);

@@ -1,6 +1,8 @@
 // The host's stand-in, run as a process on drawings, with the real tool and with a failing one.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -110,6 +112,30 @@ TEST(Host, ALineTheHostCannotTakeLeavesTheDrawing)
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.err.find("for the line at d.txt:3, which the host cannot take")) << run.err;
     EXPECT_FALSE(exists(dir / "n.txt"));
+}
+
+// Through a link, the file it leads to is replaced and the link stays; a FIFO (as a device
+// would be) is written into and stays a FIFO, not replaced by a file.
+TEST(Host, OutputThroughALinkOrIntoAFifo)
+{
+    Scratch dir;
+    writeFile(dir / "d.txt", DRAWING);
+    ASSERT_EQ(0, runTool(dir.path, {"d.txt", "--at", "1,1", "-o", "plain.txt", "--svg", "plain.svg"}).status);
+    std::filesystem::create_directory(dir / "elsewhere");
+    writeFile(dir / "elsewhere/kept.svg", "old");
+    std::filesystem::create_symlink("elsewhere/kept.svg", dir / "link.svg");
+    ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
+    int fifo = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);  // the drawing fits its buffer
+    Outcome run = runTool(dir.path, {"d.txt", "--at", "1,1", "-o", "fifo", "--svg", "link.svg"});
+    char bytes[4096];
+    long n = read(fifo, bytes, sizeof bytes);
+    close(fifo);
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(readFile(dir / "plain.txt"), std::string(bytes, n > 0 ? n : 0));
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.svg"));
+    EXPECT_EQ(readFile(dir / "plain.svg"), readFile(dir / "elsewhere/kept.svg"));
+    EXPECT_EQ(std::vector<std::string>{"kept.svg"}, listDir(dir / "elsewhere"));
 }
 
 TEST(Host, TheTimeLimitStopsEveryProcessOfTheTool)
