@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "exchange.h"
+#include "text.h"
 
 int colourOf(const Attributes& attributes)
 {
@@ -49,7 +50,7 @@ bool readDrawing(std::string_view bytes, const std::string& name, const std::set
             line.isLine = true;
             line.selected = selection.empty() || selection.count(number) > 0;
         } else if (!text.empty() && text[0] != '#') {
-            error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + text;
+            error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + excerpt(text);
             return false;
         }
         line.attributes = inForce;

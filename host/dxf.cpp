@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "numbers.h"
+#include "text.h"
 
 namespace {
 
@@ -183,8 +184,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             if (reader.number() == 1 && codeText.substr(0, BOM.size()) == BOM)
                 codeText.remove_prefix(BOM.size());
             if (!parseCode(codeText, code)) {
-                error = "line " + std::to_string(reader.number()) + " is not a group code: \"" + std::string(codeText) +
-                        "\"";
+                error = "line " + std::to_string(reader.number()) + " is not a group code: \"" + excerpt(codeText) + "\"";
                 return false;
             }
         }
@@ -276,8 +276,7 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
     if (line.problem <= 4)
         return std::string("it has no group ") + GROUPS[i];
     return std::string("group ") + GROUPS[i] + " holds \"" +
-           std::string(drawing.bytes.substr(line.values.at[i], line.values.length[i])) +
-           "\", which is not a number";
+           excerpt(drawing.bytes.substr(line.values.at[i], line.values.length[i])) + "\", which is not a number";
 }
 
 DxfWriter::DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put)

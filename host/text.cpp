@@ -83,3 +83,9 @@ std::string hostText(const std::string& bytes)
     }
     return out;
 }
+
+std::string excerpt(std::string_view text)
+{
+    constexpr std::size_t SHOWN = 60;
+    return std::string(text.substr(0, SHOWN)) + (text.size() > SHOWN ? "..." : "");
+}

@@ -112,6 +112,14 @@ TEST(Host, ALineTheHostCannotTakeLeavesTheDrawing)
     EXPECT_EQ(1, run.status);
     EXPECT_NE(std::string::npos, run.err.find("for the line at d.txt:3, which the host cannot take")) << run.err;
     EXPECT_FALSE(exists(dir / "n.txt"));
+    // A record that is no drawing's is named, and quoted in part: a file that is no drawing
+    // may be one long line.
+    writeFile(dir / "long.txt", "# fine\n" + std::string(100000, 'x') + "\n");
+    run = runTool(dir.path, {"long.txt", "--at", "0,0", "-o", "n.txt"});
+    EXPECT_EQ(3, run.status);
+    EXPECT_NE(std::string::npos, run.err.find("long.txt:2: not a record of a drawing: xxxxxxxxxx")) << run.err;
+    EXPECT_LT(run.err.size(), 200u);
+    EXPECT_FALSE(exists(dir / "n.txt"));
 }
 
 // Through a link, the file it leads to is replaced and the link stays; a FIFO (as a device
