@@ -171,18 +171,20 @@ bool writeProduced(int fd, const Producer& produce, bool early)
     return written;
 }
 
-// A device or a FIFO under the name is written into, as a user who names one means: there
-// is no file to put a new one beside and rename over it.
-bool writeInto(const std::string& path, const Producer& produce, std::string& error)
+// Writes what `produce` puts to `fd`, opened on `path`, and closes it; a negative `fd` is an
+// opening (`how`) that failed. With `durable`, the file is on the disk before it is closed.
+// False with `error` naming the step that failed.
+bool writeOpened(int fd, const char* how, const std::string& path, const Producer& produce, bool durable,
+                 std::string& error)
 {
-    int fd = openWrite(path);
     if (fd < 0) {
-        error = failure("open", path);
+        error = failure(how, path);
         return false;
     }
-    bool written = writeProduced(fd, produce, false);
+    bool written = writeProduced(fd, produce, durable) && (!durable || sync(fd));
     int saved = errno;
-    if (closeFile(fd) != 0 || !written) {
+    bool closed = closeFile(fd) == 0;
+    if (!written || !closed) {
         errno = written ? errno : saved;
         error = failure("write", path);
         return false;
@@ -282,20 +284,7 @@ bool FileBytes::read(const std::string& path, std::string& error)
 
 bool writeNew(const std::string& path, const Producer& produce, std::string& error)
 {
-    int fd = openNew(path);
-    if (fd < 0) {
-        error = failure("create", path);
-        return false;
-    }
-    bool written = writeProduced(fd, produce, false);
-    int saved = errno;
-    bool closed = closeFile(fd) == 0;
-    if (!written || !closed) {
-        errno = written ? errno : saved;
-        error = failure("write", path);
-        return false;
-    }
-    return true;
+    return writeOpened(openNew(path), "create", path, produce, false, error);
 }
 
 bool replaceFile(const std::string& name, const Producer& produce, std::string& error)
@@ -304,7 +293,7 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
     fs::file_type type = fs::status(name, code).type();
     if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::fifo ||
         type == fs::file_type::socket)
-        return writeInto(name, produce, error);
+        return writeOpened(openWrite(name), "open", name, produce, false, error);  // nothing to rename over
     // Through a link, the file it leads to is replaced where it lies, and the link stays.
     std::string path = name;
     if (fs::is_symlink(fs::symlink_status(name, code))) {
@@ -320,17 +309,9 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
-        error = failure("create", beside);
-        return false;
-    }
-    bool written = writeProduced(fd, produce, true) && sync(fd);
-    int saved = errno;
-    bool closed = closeFile(fd) == 0;
-    if (!written || !closed) {
-        errno = written ? errno : saved;
-        error = failure("write", beside);
-        std::remove(beside.c_str());
+    if (!writeOpened(fd, "create", beside, produce, true, error)) {
+        if (fd >= 0)
+            std::remove(beside.c_str());
         return false;
     }
     if (!renameOver(beside, path)) {
