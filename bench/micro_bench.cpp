@@ -6,8 +6,8 @@
 #include "exchange_files.h"
 #include "exchange/reader.h"
 #include "output/records.h"
-#include "run/state.h"
-#include "run/textfile.h"
+#include "common/state.h"
+#include "common/textfile.h"
 
 static void ReadAndDispatch(benchmark::State& state)
 {

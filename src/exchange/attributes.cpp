@@ -3,7 +3,7 @@
 
 #include "exchange/numbers.h"
 #include "output/stream.h"
-#include "run/state.h"
+#include "common/state.h"
 
 namespace {
 

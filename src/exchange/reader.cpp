@@ -9,9 +9,9 @@
 #include "exchange/numbers.h"
 #include "output/records.h"
 #include "output/stream.h"
-#include "run/files.h"
-#include "run/state.h"
-#include "run/textfile.h"
+#include "common/files.h"
+#include "common/state.h"
+#include "common/textfile.h"
 #include "tilt/skew.h"
 
 namespace {

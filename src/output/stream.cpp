@@ -7,8 +7,8 @@
 #include <cstring>
 
 #include "output/fixed.h"
-#include "run/state.h"
-#include "run/textfile.h"
+#include "common/state.h"
+#include "common/textfile.h"
 
 void put(std::string_view text)
 {

@@ -1,9 +1,9 @@
 // linetilt: tilts the selected straight lines of the host's exchange file.
 #include "exchange/attributes.h"
 #include "exchange/reader.h"
-#include "run/files.h"
+#include "common/files.h"
 #include "run/sequence.h"
-#include "run/state.h"
+#include "common/state.h"
 
 int main(int, char** argv)
 {

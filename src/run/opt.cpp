@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "exchange/numbers.h"
-#include "run/state.h"
+#include "common/state.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include <cstdlib>
 
 #include "output/stream.h"
-#include "run/files.h"
+#include "common/files.h"
 #include "run/opt.h"
-#include "run/state.h"
+#include "common/state.h"
 #include "run/tcopy.h"
-#include "run/textfile.h"
+#include "common/textfile.h"
 
 void readSwitches(char** argv)
 {

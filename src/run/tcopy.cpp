@@ -1,8 +1,8 @@
 // Tcopy: the line count of the exchange file, taken as the counting copy's lines.
 #include "run/tcopy.h"
 
-#include "run/files.h"
-#include "run/textfile.h"
+#include "common/files.h"
+#include "common/textfile.h"
 
 unsigned int Tcopy(const char* source, const char* destination)
 {

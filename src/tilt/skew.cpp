@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "output/records.h"
-#include "run/state.h"
+#include "common/state.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 
 #include "exchange/attributes.h"
 #include "exchange/reader.h"
-#include "run/files.h"
+#include "common/files.h"
 #include "run/opt.h"
 #include "run/sequence.h"
-#include "run/state.h"
-#include "run/textfile.h"
+#include "common/state.h"
+#include "common/textfile.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 
 #include <cmath>
 
-#include "run/state.h"
-#include "run/textfile.h"
+#include "common/state.h"
+#include "common/textfile.h"
 #include "tilt/skew.h"
 
 namespace {

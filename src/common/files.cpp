@@ -1,5 +1,5 @@
 // Failure endings of the run and the one file replacement that must never be seen half done.
-#include "run/files.h"
+#include "common/files.h"
 
 #include <fcntl.h>
 

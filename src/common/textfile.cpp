@@ -1,5 +1,5 @@
 // Binary file streams with the line-end translation of Windows text streams.
-#include "run/textfile.h"
+#include "common/textfile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
