@@ -1,17 +1,19 @@
-# The front door: `make demo` runs the tool on the shipped example, `make test` runs every test.
+# The front door: `make demo` runs the tool on the shipped example, `make test` runs every test,
+# `make check` the quick native suites.
 MAKEFLAGS += --no-print-directory
 BUILD := build
 WINBUILD := build-win
 VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
 BUILD_PACKAGES := libcli11-dev libfast-float-dev
+CHECK_PACKAGES := libgtest-dev strace libxml2-utils python3-ezdxf librecad-data
 TEST_PACKAGES := libxml2-utils man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
 DIST_PACKAGES := zip
 PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows demo test sanitize fuzz coverage bench soak install dist release-check clean
+.PHONY: all build windows demo check test sanitize fuzz coverage bench soak install dist release-check clean
 
 all: build
 
@@ -39,6 +41,16 @@ demo: build
 	@$(BUILD)/linetilt-host examples/drawing.dxf --at 0,0 --layer walls --layer doors \
 	    -o $(BUILD)/demo/drawing-new.dxf --svg $(BUILD)/demo/drawing-dxf.svg
 	@echo "== the new drawing: $(BUILD)/demo/drawing-new.dxf; its picture: $(BUILD)/demo/drawing-dxf.svg =="
+
+# The native unit, black-box and host suites and the guide's check, in a minute or two: no
+# Wine, packaging, sanitizers or fuzzing, and the DXF corpus on a tenth of make test's sample.
+check:
+	@scripts/need-packages $(BUILD_PACKAGES) $(CHECK_PACKAGES)
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(BUILD) -j2
+	@cd $(BUILD) && ctest --output-on-failure -E '(-windows|^host-dxf|^host-librecad)$$'
+	@echo "== DXF drawings through the stand-in, every 30th of /usr/share/librecad =="
+	@tests/host/dxf_test.py --tool $(BUILD)/linetilt-host --corpus /usr/share/librecad --every 30
 
 # Unit tests natively; the black-box suite against both builds, the Windows one under Wine;
 # then every native test again under the sanitizers, and the fuzzer for half a minute.
