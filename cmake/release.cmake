@@ -55,7 +55,7 @@ foreach(program linetilt linetilt-host)
     target_link_options(${program} PRIVATE -Wl,--no-insert-timestamp)
   endif()
 endforeach()
-install(FILES README.md LICENSE CHANGELOG.md DESTINATION ${doc_dir})
+install(FILES README.md README.ja.md LICENSE CHANGELOG.md DESTINATION ${doc_dir})
 if(WIN32)
   # The MinGW-w64 runtime and winpthreads, linked into the programs, ask binaries to carry
   # their notices; Debian's MinGW-w64 package lists them all.
