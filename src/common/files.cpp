@@ -14,9 +14,14 @@
 #include <unistd.h>
 #endif
 
-void cannotOpen(const char* name, int status)
+void sayCannotOpen(const char* name)
 {
     std::fprintf(stderr, "Cannot open file: %s \n", name);
+}
+
+void cannotOpen(const char* name, int status)
+{
+    sayCannotOpen(name);
     std::exit(status);
 }
 

@@ -10,7 +10,9 @@ inline constexpr const char* WORK_FILE = "QXC_TEMP.$$$";      // the output work
 // The most records an exchange file may hold.
 inline constexpr unsigned int RECORD_LIMIT = 50000;
 
-// "Cannot open file: NAME \n" on standard error, then the process ends with `status`.
+// "Cannot open file: NAME \n" on standard error.
+void sayCannotOpen(const char* name);
+// sayCannotOpen(name), then the process ends with `status`.
 [[noreturn]] void cannotOpen(const char* name, int status);
 // "Cannot write file: NAME \n" on standard error, then the process ends with status 1.
 [[noreturn]] void cannotWrite(const char* name);

@@ -196,11 +196,13 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
     return calls;
 }
 
-Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children)
+Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children,
+                     bool andLater)
 {
     std::string error = call.name == "write" ? "ENOSPC" : call.name == "openat" ? "EACCES" : "EIO";
+    std::string when = std::to_string(call.nth) + (andLater ? "+" : "");
     std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-e", "trace=" + call.name, "-e",
-                                       "inject=" + call.name + ":error=" + error + ":when=" + std::to_string(call.nth)};
+                                       "inject=" + call.name + ":error=" + error + ":when=" + when};
     if (children)
         strace.insert(strace.begin() + 1, "-f");
     return run(dir, strace, args, {});

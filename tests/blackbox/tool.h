@@ -50,9 +50,9 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
 
 // Runs the tool as runTool does under strace, with `call` failing: ENOSPC for a write,
 // EACCES for an openat, EIO for any other. With `children`, the call of that number fails in
-// every process that makes it.
+// every process that makes it; with `andLater`, every later call of its name fails too.
 Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call,
-                     bool children = true);
+                     bool children = true, bool andLater = false);
 
 // Equal bytes; else their sizes and the first difference, not two huge texts.
 testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual);
