@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include "common/held.h"
+
 void sayCannotOpen(const char* name)
 {
     std::fprintf(stderr, "Cannot open file: %s \n", name);
@@ -70,7 +72,13 @@ bool replaceFile(const char* from, const char* to)
 {
 #ifdef _WIN32
     // std::rename refuses an existing target there.
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    std::wstring source = wideName(from), target = wideName(to);
+    for (int waited = 0;;) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        if (!heldForAMoment(&waited))
+            return false;
+    }
 #else
     return std::rename(from, to) == 0;
 #endif

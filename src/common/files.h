@@ -25,5 +25,16 @@ void sayCannotOpen(const char* name);
 // file takes its place and receives the console's output.
 void keepStandardStreams();
 
-// Renames `from` over `to`, replacing it in one step also where `to` exists.
+// Renames `from` over `to`, replacing it in one step also where `to` exists. On Windows a
+// file held for a moment is waited for (heldForAMoment).
 bool replaceFile(const char* from, const char* to);
+
+#ifdef _WIN32
+#include <cstring>
+#include <string>
+// A run file's name, all ASCII, as Windows' wide-character calls take it.
+inline std::wstring wideName(const char* name)
+{
+    return std::wstring(name, name + std::strlen(name));
+}
+#endif
