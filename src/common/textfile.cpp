@@ -160,6 +160,12 @@ std::FILE* openRead(const char* name)
 std::FILE* createFresh(const char* name)
 {
     std::wstring wide = wideName(name);
+    // The file is the tool's own: a leftover marked read-only is replaced all the same, as
+    // on Linux.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
     for (int waited = 0;;) {
         bool deleted = DeleteFileW(wide.c_str());
         if (deleted || GetLastError() == ERROR_FILE_NOT_FOUND) {

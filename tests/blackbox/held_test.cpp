@@ -104,6 +104,7 @@ const Held CASES[] = {
     {"ExchangeFileShared", "qxc_temp.txt", "rwd", 0.4, false, false, 0, "", ""},
     {"WorkFileLeftoverPendingDeletion", "QXC_TEMP.$$$", "rwdx", 0.4, true, false, 0, "", ""},
     {"RenamingLeftover", "QXC_x2x2.$$$", "-", 0.4, true, false, 0, "", ""},
+    {"ReadOnlyWorkFileLeftover", "QXC_TEMP.$$$", "", 0, true, true, 0, "", ""},
     {"ExchangeFileUnsharedForGood", "qxc_temp.txt", "-", 8, false, false, 255, "Cannot open file: QXC_TEMP.TXT \n", ""},
     {"ExchangeFileSharedForGood", "qxc_temp.txt", "rwd", 8, false, false, 255, "Cannot open file: QXC_TEMP.TXT \n",
      "QXC_TEMP.$$$"},
