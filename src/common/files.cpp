@@ -14,9 +14,16 @@
 #include <unistd.h>
 #endif
 
-void cannotOpen(const char* name, int status)
+#include "common/held.h"
+
+void sayCannotOpen(const char* name)
 {
     std::fprintf(stderr, "Cannot open file: %s \n", name);
+}
+
+void cannotOpen(const char* name, int status)
+{
+    sayCannotOpen(name);
     std::exit(status);
 }
 
@@ -65,7 +72,13 @@ bool replaceFile(const char* from, const char* to)
 {
 #ifdef _WIN32
     // std::rename refuses an existing target there.
-    return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    std::wstring source = wideName(from), target = wideName(to);
+    for (int waited = 0;;) {
+        if (MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        if (!heldForAMoment(&waited))
+            return false;
+    }
 #else
     return std::rename(from, to) == 0;
 #endif

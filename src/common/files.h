@@ -10,7 +10,9 @@ inline constexpr const char* WORK_FILE = "QXC_TEMP.$$$";      // the output work
 // The most records an exchange file may hold.
 inline constexpr unsigned int RECORD_LIMIT = 50000;
 
-// "Cannot open file: NAME \n" on standard error, then the process ends with `status`.
+// "Cannot open file: NAME \n" on standard error.
+void sayCannotOpen(const char* name);
+// sayCannotOpen(name), then the process ends with `status`.
 [[noreturn]] void cannotOpen(const char* name, int status);
 // "Cannot write file: NAME \n" on standard error, then the process ends with status 1.
 [[noreturn]] void cannotWrite(const char* name);
@@ -23,5 +25,16 @@ inline constexpr unsigned int RECORD_LIMIT = 50000;
 // file takes its place and receives the console's output.
 void keepStandardStreams();
 
-// Renames `from` over `to`, replacing it in one step also where `to` exists.
+// Renames `from` over `to`, replacing it in one step also where `to` exists. On Windows a
+// file held for a moment is waited for (heldForAMoment).
 bool replaceFile(const char* from, const char* to);
+
+#ifdef _WIN32
+#include <cstring>
+#include <string>
+// A run file's name, all ASCII, as Windows' wide-character calls take it.
+inline std::wstring wideName(const char* name)
+{
+    return std::wstring(name, name + std::strlen(name));
+}
+#endif

@@ -8,21 +8,13 @@
 
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
 
-// What a platform lacks, it has no need of: Windows knows no FIFOs, and a file created
-// exclusively there is never a link's target.
-#ifndef O_BINARY
-#define O_BINARY 0
-#endif
-#ifndef O_NONBLOCK
-#define O_NONBLOCK 0
-#endif
-#ifndef O_NOFOLLOW
-#define O_NOFOLLOW 0
-#endif
+#include "common/files.h"
+#include "common/held.h"
 
 namespace {
 
@@ -123,9 +115,95 @@ std::size_t lineFeeds(const char* p, std::size_t n)
 
 }  // namespace
 
+#ifdef _WIN32
+
+namespace {
+
+// A stream over `handle`, which it then owns; null, with the handle closed, on failure.
+std::FILE* streamOver(HANDLE handle, int flags, const char* mode)
+{
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), flags | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, mode);
+    if (!f)
+        _close(fd);
+    return f;
+}
+
+}  // namespace
+
 std::FILE* openRead(const char* name)
 {
-    int fd = open(name, O_RDONLY | O_BINARY | O_NONBLOCK);
+    std::wstring wide = wideName(name);
+    HANDLE handle;
+    // A directory is opened too, so that it is refused below at once, not waited for.
+    for (int waited = 0; (handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) ==
+                         INVALID_HANDLE_VALUE;)
+        if (!heldForAMoment(&waited))
+            return nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
+        (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* f = streamOver(handle, _O_RDONLY, "rb");
+    if (f)
+        std::setvbuf(f, nullptr, _IONBF, 0);
+    return f;
+}
+
+std::FILE* createFresh(const char* name)
+{
+    std::wstring wide = wideName(name);
+    // The file is the tool's own: a leftover marked read-only is replaced all the same, as
+    // on Linux.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+        !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    for (int waited = 0;;) {
+        bool deleted = DeleteFileW(wide.c_str());
+        if (deleted || GetLastError() == ERROR_FILE_NOT_FOUND) {
+            HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+            if (handle != INVALID_HANDLE_VALUE)
+                return streamOver(handle, _O_WRONLY, "wb");
+            // A leftover deleted while another program holds it keeps its name until it is
+            // let go: Windows then says access denied, Wine that the file exists.
+            if (deleted && GetLastError() == ERROR_FILE_EXISTS)
+                SetLastError(ERROR_ACCESS_DENIED);
+        }
+        if (!heldForAMoment(&waited))
+            return nullptr;
+    }
+}
+
+bool writable(const char* name)
+{
+    std::wstring wide = wideName(name);
+    // Its read-only attribute, which Windows keeps even from an administrator, is no moment.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
+        return false;
+    HANDLE handle;
+    for (int waited = 0; (handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) ==
+                         INVALID_HANDLE_VALUE;)
+        if (!heldForAMoment(&waited))
+            return false;
+    return CloseHandle(handle) != 0;
+}
+
+#else
+
+std::FILE* openRead(const char* name)
+{
+    int fd = open(name, O_RDONLY | O_NONBLOCK);
     if (fd < 0)
         return nullptr;
     struct stat st;
@@ -144,7 +222,7 @@ std::FILE* createFresh(const char* name)
 {
     // A directory is not removed; what stays is in the way of the exclusive creation.
     unlink(name);
-    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_BINARY, 0666);
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0)
         return nullptr;
     std::FILE* f = fdopen(fd, "wb");
@@ -155,14 +233,11 @@ std::FILE* createFresh(const char* name)
 
 bool writable(const char* name)
 {
-#ifdef _WIN32
-    // Its read-only attribute, which Windows keeps even from an administrator.
-    if (_access(name, 2) != 0)
-        return false;
-#endif
-    int fd = open(name, O_WRONLY | O_BINARY | O_NONBLOCK);
+    int fd = open(name, O_WRONLY | O_NONBLOCK);
     return fd >= 0 && close(fd) == 0;
 }
+
+#endif
 
 void startReading(std::FILE* f)
 {

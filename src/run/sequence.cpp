@@ -21,18 +21,28 @@ void readSwitches(char** argv)
         std::printf("\n\n#### debug #### Cmd-Option read\n");
 }
 
+// A later rename of the take-over failed, `target` its target: the host's records go back
+// from `name` to the name the host reads back. If that fails too, a second message says so
+// and they stay under `name`.
+[[noreturn]] static void putBack(const char* name, const char* target)
+{
+    sayCannotOpen(target);
+    if (!replaceFile(name, HOST_FILE))
+        sayCannotOpen(HOST_FILE);
+    std::exit(-1);
+}
+
 void takeOverExchangeFile()
 {
     // When the first rename fails, a "QXC_TEMP.TXT" left in place is the exchange file.
-    // Once it has succeeded, a later step that fails leaves the host's records under the
-    // name they reached; an older "QXC_TEMP.TXT" is not taken for them. Each step replaces
-    // a name a killed run may have left behind, which would otherwise stand in for the
-    // host's file on Windows.
+    // Once it has succeeded, an older "QXC_TEMP.TXT" is never taken for the host's records.
+    // Each step replaces a name a killed run may have left behind, which would otherwise
+    // stand in for the host's file on Windows.
     if (replaceFile(HOST_FILE, FIRST_STEP)) {
         if (!replaceFile(FIRST_STEP, SECOND_STEP))
-            cannotOpen(SECOND_STEP, -1);
+            putBack(FIRST_STEP, SECOND_STEP);
         if (!replaceFile(SECOND_STEP, EXCHANGE_FILE))
-            cannotOpen(EXCHANGE_FILE, -1);
+            putBack(SECOND_STEP, EXCHANGE_FILE);
     }
 }
 

@@ -157,6 +157,22 @@ TEST(Faults, KilledAtAnyMomentLosesNothing)
     std::printf("[ killed %d runs, %d completed; a whole run takes %ld us ]\n", killed, completed, runMicros);
 }
 
+// A later rename of the take-over fails, and so does putting the host's records back: they
+// stay whole under the name they reached, and a second message says the host's file is not
+// back.
+TEST(Faults, RecordsThatCannotBePutBackStayWhole)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "strace injects faults into native runs only";
+    Scratch dir;
+    writeFile(dir / "qxc_temp.txt", "hq\n");
+    Outcome run = runWithFault(dir.path, {}, {"rename", 2, 1, ""}, true, true);
+    EXPECT_EQ(255, run.status);
+    EXPECT_EQ("Cannot open file: QXC_x2x2.$$$ \nCannot open file: qxc_temp.txt \n", run.err);
+    EXPECT_EQ(std::vector<std::string>{"QXC_x2x2.$$"}, listDir(dir.path));
+    EXPECT_EQ("hq\n", readFile(dir / "QXC_x2x2.$$"));
+}
+
 // Every system call a run makes on its files fails in turn (of a kind with more than 40
 // calls, a spread of 40): the host finds its own records under one name, or the complete
 // output; status 0 only with the complete output; every other status says why. At /t1 the

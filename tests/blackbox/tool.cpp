@@ -166,6 +166,30 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
     return outcome;
 }
 
+int startBeside(const std::string& name, const std::vector<std::string>& args, const std::string& dir,
+                const std::string& log)
+{
+    std::vector<std::string> command = toolRunner;
+    command.push_back((std::filesystem::path(toolPath).parent_path() / name).string());
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : command)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+        int in = open("/dev/null", O_RDONLY), out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || chdir(dir.c_str()) != 0)
+            _exit(127);
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(out, 2);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
 std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
                              Outcome* outcome, bool children)
 {
@@ -196,11 +220,13 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
     return calls;
 }
 
-Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children)
+Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children,
+                     bool andLater)
 {
     std::string error = call.name == "write" ? "ENOSPC" : call.name == "openat" ? "EACCES" : "EIO";
+    std::string when = std::to_string(call.nth) + (andLater ? "+" : "");
     std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-e", "trace=" + call.name, "-e",
-                                       "inject=" + call.name + ":error=" + error + ":when=" + std::to_string(call.nth)};
+                                       "inject=" + call.name + ":error=" + error + ":when=" + when};
     if (children)
         strace.insert(strace.begin() + 1, "-f");
     return run(dir, strace, args, {});

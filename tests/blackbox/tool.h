@@ -32,6 +32,12 @@ struct Limits {
 // Runs the tool in `dir` with `args`, under `limits`.
 Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Limits limits = {});
 
+// Starts the program at `name`, a path from the folder of the tool under test, through the
+// same runner, in `dir` with `args`, its standard output and error into the file `log` (a
+// pipe could be held open by Wine's services after it ends); returns its process id.
+int startBeside(const std::string& name, const std::vector<std::string>& args, const std::string& dir,
+                const std::string& log);
+
 // One system call of a run traced by strace: its name, its number among the calls of that
 // name in its process (1 for the first; strace counts the same way for inject's when=), the
 // process (1 for the first one traced) and the line strace wrote, file descriptors shown
@@ -50,9 +56,9 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
 
 // Runs the tool as runTool does under strace, with `call` failing: ENOSPC for a write,
 // EACCES for an openat, EIO for any other. With `children`, the call of that number fails in
-// every process that makes it.
+// every process that makes it; with `andLater`, every later call of its name fails too.
 Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call,
-                     bool children = true);
+                     bool children = true, bool andLater = false);
 
 // Equal bytes; else their sizes and the first difference, not two huge texts.
 testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual);
