@@ -127,13 +127,19 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing, values = std::move(values)](const Jobs&, const Outcomes& outcomes,
+    plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
                                                        const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
             std::array<std::string_view, 4> texts;
-            if (outcomes[i].turned && lineWords(outcomes[i].record, texts))
-                writer.replace(values[i], texts);
+            if (!outcomes[i].turned || !lineWords(outcomes[i].record, texts))
+                continue;
+            // The tool returns the end of smaller x first; the LINE keeps its own direction, so
+            // that its start (and its Z in group 30) stays its start.
+            const Segment& drawn = jobs[i].segment;
+            if (drawn.a.x > drawn.b.x)
+                texts = {texts[2], texts[3], texts[0], texts[1]};
+            writer.replace(values[i], texts);
         }
         writer.finish();
     };

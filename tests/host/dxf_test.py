@@ -15,6 +15,7 @@ HOST = opts.runner.split() + [os.path.abspath(opts.tool)]
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLE = os.path.join(HERE, "../../examples/drawing.dxf")
 failures = []
+reversed_lines = 0  # turned LINEs whose start and end changed places, over every drawing checked
 
 
 def check(ok, what):
@@ -77,6 +78,7 @@ def changeable(data, layers):
 
 def compare(before, after, layers=(), what=""):
     """Only the selected LINE values changed, each to a number; ezdxf reads the result alike."""
+    global reversed_lines
     a, al = pairs(before)[1], pairs(after)[1]
     if not check(len(a) == len(al), f"{what}: line count"):
         return
@@ -100,6 +102,13 @@ def compare(before, after, layers=(), what=""):
         x, y = e.dxf.all_existing_dxf_attribs(), f.dxf.all_existing_dxf_attribs()
         if e.dxftype() == "LINE" and x != y:
             turned += 1
+            # Each end stays itself, its Z with it: the pivot end does not move, the other
+            # moves by a fraction of the line's length.
+            (s0, e0), (s1, e1) = (x["start"], x["end"]), (y["start"], y["end"])
+            if s0.distance(s1) + e0.distance(e1) > s0.distance(e1) + e0.distance(s1):
+                reversed_lines += 1
+                check(False, f"{what}: LINE {e.dxf.handle} came back reversed")
+            check((s1.z, e1.z) == (s0.z, e0.z), f"{what}: LINE {e.dxf.handle} Z changed")
             x = {k: v for k, v in x.items() if k not in ("start", "end")}
             y = {k: v for k, v in y.items() if k not in ("start", "end")}
         check(x == y, f"{what}: entity {e.dxf.handle} attributes differ")
@@ -214,7 +223,9 @@ def corpus(directory, every):
             counts["selected"] += int(m[1])
             counts["turned"] += int(m[2])
             compare(data, result, (), path)
+    counts["reversed"] = reversed_lines
     print("corpus:", counts)
+    check(reversed_lines == 0, f"corpus: {reversed_lines} lines came back reversed")
 
 
 example_cases()
