@@ -23,13 +23,13 @@ std::string handleKey(std::string_view handle)
 
 }  // namespace
 
-Plan recordPlan(const Options& o, std::string_view bytes)
+Plan recordPlan(const Options& o, FileBytes bytes)
 {
     if (!o.layers.empty() || !o.handles.empty())
         fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
     auto drawing = std::make_shared<Drawing>();
     std::string problem;
-    if (!readDrawing(bytes, o.drawing, o.selection, *drawing, problem))
+    if (!readDrawing(std::move(bytes), o.drawing, o.selection, *drawing, problem))
         fail(DRAWING_REFUSED, problem);
     for (long number : o.selection) {
         bool isLine = number <= static_cast<long>(drawing->lines.size()) && drawing->lines[number - 1].isLine;
@@ -42,10 +42,10 @@ Plan recordPlan(const Options& o, std::string_view bytes)
         if (!line.isLine)
             continue;
         if (line.selected)
-            plan.jobs.push_back({line.number, &line.attributes, line.text, line.segment});
+            plan.jobs.push_back({line.number, line.attributes.get(), line.text, line.segment});
         if (o.picture.empty())
             continue;
-        plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
+        plan.drawn.push_back({line.segment, hostColour(colourOf(*line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
     plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
@@ -54,6 +54,8 @@ Plan recordPlan(const Options& o, std::string_view bytes)
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
                 replacements[jobs[i].id] = {std::string(outcomes[i].record)};
+            else if (outcomes[i].collapsed)
+                replacements[jobs[i].id] = {std::string(jobs[i].record)};  // left as it was
         put(newDrawing(*drawing, replacements));
     };
     return plan;

@@ -166,6 +166,11 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
     return outcome;
 }
 
+Outcome runWrapped(const std::string& dir, const std::vector<std::string>& wrapper, const std::vector<std::string>& args)
+{
+    return run(dir, wrapper, args, {});
+}
+
 std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
                              Outcome* outcome, bool children)
 {
