@@ -365,8 +365,12 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
 #ifndef _WIN32
     std::vector<std::string> chain = linkChain(name);
     for (const auto& step : chain)
-        if (systemName(step))  // the system's own names are written into, never replaced
-            return writeOpened(openWrite(name), "open", name, produce, false, error);
+        if (systemName(step)) {
+            // The system's own names are written into, never replaced; a plain file among them
+            // (in /dev/shm, say) is emptied first, so that nothing of the old one stays after the new.
+            int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC | (fs::is_regular_file(name, code) ? O_TRUNC : 0));
+            return writeOpened(fd, "open", name, produce, false, error);
+        }
     path = chain.back();
     if (fs::is_symlink(fs::symlink_status(path, code))) {
         errno = ELOOP;

@@ -159,20 +159,41 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     std::filesystem::create_directory(dir / "elsewhere");
     const bool root = geteuid() == 0;
     int fifo = -1;
+    // A plain file under /dev/, in /dev/shm where there is one; removed when the test ends.
+    struct DevFile {
+        std::string path = "/dev/shm/linetilt-test-" + std::to_string(getpid());
+        ino_t inode = 0;
+        ~DevFile() { unlink(path.c_str()); }
+    } shared;
     struct Case {
         std::string target;
         std::function<void()> before;
         std::function<void(const Outcome&)> after;
-        std::string appendTo = "";  // standard output appended to this file
+        std::string redirect = "";  // of the stand-in's descriptors, by the shell that starts it
     } cases[] = {
         {"/dev/stdout", [&] { writeFile(dir / "log.txt", "keep me\n"); },
          [&](const Outcome& run) {
              EXPECT_EQ("keep me\n" + drawing, readFile(dir / "log.txt"));
              EXPECT_NE(std::string::npos, run.err.find("lines selected")) << "the summary goes with the messages";
          },
-         "log.txt"},
+         ">> log.txt"},
         {"-", [&] { writeFile(dir / "log2.txt", "keep me\n"); },
-         [&](const Outcome&) { EXPECT_EQ("keep me\n" + drawing, readFile(dir / "log2.txt")); }, "log2.txt"},
+         [&](const Outcome&) { EXPECT_EQ("keep me\n" + drawing, readFile(dir / "log2.txt")); }, ">> log2.txt"},
+        {"/dev/fd/3", [&] { writeFile(dir / "log3.txt", "keep me\n"); },
+         [&](const Outcome&) { EXPECT_EQ("keep me\n" + drawing, readFile(dir / "log3.txt")); }, "3>> log3.txt"},
+        // A plain file under /dev/ is written into, not replaced, and holds nothing more.
+        {shared.path,
+         [&] {
+             writeFile(shared.path, std::string(10000, 'x'));
+             struct stat status;
+             ASSERT_EQ(0, stat(shared.path.c_str(), &status));
+             shared.inode = status.st_ino;
+         },
+         [&](const Outcome&) {
+             struct stat status;
+             EXPECT_TRUE(stat(shared.path.c_str(), &status) == 0 && status.st_ino == shared.inode);
+             EXPECT_EQ(drawing, readFile(shared.path));
+         }},
         {"private.txt",
          [&] {
              writeFile(dir / "private.txt", "old");
@@ -218,10 +239,12 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
          }},
     };
     for (const auto& c : cases) {
+        if (c.target == shared.path && !std::filesystem::is_directory("/dev/shm"))
+            continue;
         c.before();
         std::vector<std::string> args = {"d.txt", "--at", "1,1", "-o", c.target};
-        Outcome run = c.appendTo.empty() ? runTool(dir.path, args)
-                                         : runWrapped(dir.path, {"bash", "-c", "exec \"$0\" \"$@\" >> " + c.appendTo}, args);
+        Outcome run = c.redirect.empty() ? runTool(dir.path, args)
+                                         : runWrapped(dir.path, {"bash", "-c", "exec \"$0\" \"$@\" " + c.redirect}, args);
         EXPECT_EQ(0, run.status) << c.target << ": " << run.err;
         c.after(run);
     }
@@ -231,7 +254,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     EXPECT_EQ(2, run.status);
     EXPECT_NE(std::string::npos, run.err.find("-o: takes a file name")) << run.err;
     EXPECT_EQ((std::vector<std::string>{"d.txt", "dangling.txt", "elsewhere", "fifo", "link.txt", "log.txt", "log2.txt",
-                                        "plain.txt", "private.txt"}),
+                                        "log3.txt", "plain.txt", "private.txt"}),
               listDir(dir.path));
 }
 
