@@ -11,29 +11,32 @@
 int colourOf(const Attributes& attributes)
 {
     auto lc = attributes.find("lc");
-    return lc == attributes.end() ? 1 : std::atoi(lc->second.c_str() + 2);
+    return lc == attributes.end() ? 1 : std::atoi(std::string(lc->second.substr(2)).c_str());
 }
 
-bool parseSegment(const std::string& record, Segment& segment)
+bool parseSegment(std::string_view record, Segment& segment)
 {
     if (record.empty() || record[0] != ' ')
         return false;
-    std::istringstream numbers(record);
+    std::istringstream numbers{std::string(record)};
     return static_cast<bool>(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y);
 }
 
-bool readDrawing(std::string_view bytes, const std::string& name, const std::set<long>& selection,
-                 Drawing& drawing, std::string& error)
+bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& selection, Drawing& drawing,
+                 std::string& error)
 {
+    drawing.file = std::move(file);
+    std::string_view bytes = drawing.file.view();
     Attributes inForce;
-    std::string text;
+    std::shared_ptr<const Attributes> shared = std::make_shared<const Attributes>();
+    bool changed = false;  // since the last set was made
     // Line by line as getline splits them: a last line without its line end counts too.
     for (long number = 1; !bytes.empty(); ++number) {
         std::size_t end = std::min(bytes.find('\n'), bytes.size());
-        text.assign(bytes.substr(0, end));
+        std::string_view text = bytes.substr(0, end);
         bytes.remove_prefix(std::min(end + 1, bytes.size()));
         if (!text.empty() && text.back() == '\r') {
-            text.pop_back();
+            text.remove_suffix(1);
             drawing.crlf = true;
         }
         DrawingLine line;
@@ -46,6 +49,7 @@ bool readDrawing(std::string_view bytes, const std::string& name, const std::set
                 inForce.erase("cn");
             else if (kind == "cn")
                 inForce.erase("cn0");
+            changed = true;
         } else if (parseSegment(text, line.segment)) {
             line.isLine = true;
             line.selected = selection.empty() || selection.count(number) > 0;
@@ -53,8 +57,13 @@ bool readDrawing(std::string_view bytes, const std::string& name, const std::set
             error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + excerpt(text);
             return false;
         }
-        line.attributes = inForce;
-        drawing.lines.push_back(line);
+        if (line.isLine) {
+            if (changed)
+                shared = std::make_shared<const Attributes>(inForce);
+            changed = false;
+            line.attributes = shared;
+        }
+        drawing.lines.push_back(std::move(line));
     }
     return true;
 }
@@ -67,11 +76,11 @@ std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<
         auto turned = replacements.find(line.number);
         if (!line.selected || turned == replacements.end()) {
             if (!line.selected)
-                out += line.text + end;
+                out.append(line.text).append(end);
             continue;  // a selected line the tool returned nothing for is gone, as in the host
         }
         for (const auto& record : turned->second)
-            out += record + end;
+            out.append(record).append(end);
     }
     return out;
 }

@@ -2,26 +2,32 @@
 #pragma once
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "files.h"
 #include "geometry.h"
 
-// The attribute records in force, by kind ("lc", "lt", "ly", "lg", "pn", "cn", "cn0").
-using Attributes = std::map<std::string, std::string>;
+// The attribute records in force, by kind ("lc", "lt", "ly", "lg", "pn", "cn", "cn0"); the
+// records lie in the drawing's bytes.
+using Attributes = std::map<std::string, std::string_view>;
 
 struct DrawingLine {
-    long number;          // 1-based line number in the drawing file
-    std::string text;     // the record without its line end
-    bool isLine = false;  // a line record " x1 y1 x2 y2"
+    long number;            // 1-based line number in the drawing file
+    std::string_view text;  // the record without its line end, in the drawing's bytes
+    bool isLine = false;    // a line record " x1 y1 x2 y2"
     bool selected = false;
     Segment segment{};
-    Attributes attributes;  // in force at this line
+    // A line record's: in force at it. The lines between two attribute records share one
+    // set, which views the records: an attribute of any size is held once.
+    std::shared_ptr<const Attributes> attributes;
 };
 
 struct Drawing {
+    FileBytes file;
     std::vector<DrawingLine> lines;
     bool crlf = false;  // whether the file ended its lines in CR LF
 };
@@ -29,11 +35,11 @@ struct Drawing {
 // The colour number an "lc" record gives, or 1 (the host's default).
 int colourOf(const Attributes& attributes);
 // Reads a line record's four numbers; false when it is not one.
-bool parseSegment(const std::string& record, Segment& segment);
+bool parseSegment(std::string_view record, Segment& segment);
 
-// Reads the drawing `bytes` of file `name`; every line record is selected unless
-// `selection` names line numbers.
-bool readDrawing(std::string_view bytes, const std::string& name, const std::set<long>& selection,
-                 Drawing& drawing, std::string& error);
+// Reads the drawing `file` of name `name`, which `drawing` keeps; every line record is
+// selected unless `selection` names line numbers.
+bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& selection, Drawing& drawing,
+                 std::string& error);
 // The drawing with each selected line replaced by the records in `replacements`.
 std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements);

@@ -253,6 +253,8 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                 entity.seen[i] = true;
                 line.values.at[i] = valueLine.at;
                 line.values.length[i] = valueLine.length;
+            } else if (line.problem == 0) {
+                line.problem = static_cast<std::uint8_t>(i + 9);  // which of the two is the line's is anyone's guess
             }
             break;
         }
@@ -275,6 +277,8 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
     int i = (line.problem - 1) % 4;
     if (line.problem <= 4)
         return std::string("it has no group ") + GROUPS[i];
+    if (line.problem > 8)
+        return std::string("it has group ") + GROUPS[i] + " twice";
     return std::string("group ") + GROUPS[i] + " holds \"" +
            excerpt(drawing.bytes.substr(line.values.at[i], line.values.length[i])) + "\", which is not a number";
 }

@@ -31,7 +31,8 @@ struct DxfLine {
     Segment segment{};
     int colour = 256;        // group 62; 256 takes the layer's colour
     bool modelSpace = true;  // not in paper space (group 67 = 1)
-    // Why a coordinate cannot be taken: group i + 1 missing, group i + 5 not a number; 0 when all four can.
+    // Why a coordinate cannot be taken: group i + 1 missing, group i + 5 not a number, group
+    // i + 9 given twice; 0 when all four can.
     std::uint8_t problem = 0;
 };
 

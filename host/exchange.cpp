@@ -13,13 +13,6 @@ namespace {
 
 const std::string MARK = "#linetilt-host line ";
 
-// The records the tool counts for one line of text: it takes a line of more than 253
-// characters in pieces of 254.
-long pieces(std::size_t length)
-{
-    return static_cast<long>(length / 254 + 1);
-}
-
 // The number after a mark, read as atol reads it; a number too large for a long names no line.
 long markId(std::string_view text)
 {
@@ -73,24 +66,22 @@ void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
         text.clear();
         long needs = 0;
         const Attributes& attributes = job.attributes ? *job.attributes : none;
-        if (!written || *written != attributes) {
+        if (!written || (written != &attributes && *written != attributes)) {
             for (const auto& [kind, attribute] : attributes) {
                 text.append(attribute).append("\r\n");
-                needs += pieces(attribute.size());
+                ++needs;
             }
         }
-        std::size_t mark = text.size();
+        // The tool counts lines, each read whole however long: the mark and the line record are two.
         char id[24];
         text.append(MARK).append(id, static_cast<std::size_t>(std::to_chars(id, id + sizeof id, job.id).ptr - id));
-        needs += pieces(text.size() - mark);
         text.append("\r\n");
-        std::size_t record = text.size();
         if (job.record.empty())
             appendLineRecord(text, job.segment);
         else
             text.append(job.record);
-        needs += pieces(text.size() - record);
         text.append("\r\n");
+        needs += 2;
         if (records > 2 && records + needs > limit_)
             break;
         put(text);

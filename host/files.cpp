@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "memory.h"
 
@@ -192,6 +193,38 @@ bool writeOpened(int fd, const char* how, const std::string& path, const Produce
     return true;
 }
 
+#ifndef _WIN32
+// `name` and each name its links lead to in turn, a relative link taken from its own
+// directory; the last is no link, or is one still after as many links as the system follows.
+std::vector<std::string> linkChain(const std::string& name)
+{
+    std::error_code code;
+    fs::path step = name;
+    std::vector<std::string> chain = {name};
+    for (int hop = 0; hop < 40 && fs::is_symlink(fs::symlink_status(step, code)); ++hop) {
+        fs::path next = fs::read_symlink(step, code);
+        if (code)
+            break;
+        step = next.is_absolute() ? next : step.parent_path() / next;
+        chain.push_back(step.string());
+    }
+    return chain;
+}
+
+// A name as the system's own names are told: whole, without "." and "..".
+std::string plainName(const std::string& path)
+{
+    std::error_code code;
+    return fs::absolute(path, code).lexically_normal().string();
+}
+
+bool systemName(const std::string& path)
+{
+    std::string plain = plainName(path);
+    return plain.compare(0, 5, "/dev/") == 0 || plain.compare(0, 6, "/proc/") == 0;
+}
+#endif
+
 }  // namespace
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error)
@@ -287,20 +320,76 @@ bool writeNew(const std::string& path, const Producer& produce, std::string& err
     return writeOpened(openNew(path), "create", path, produce, false, error);
 }
 
+int heldDescriptor(const std::string& name)
+{
+    if (name == "-")
+        return 1;
+#ifndef _WIN32
+    for (const std::string& link : linkChain(name)) {
+        std::string step = plainName(link), self = "/proc/" + std::to_string(getpid()) + "/fd/";
+        for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", self.c_str()}) {
+            std::size_t size = std::strlen(prefix);
+            if (step.compare(0, size, prefix) == 0 && step.size() > size && step.size() <= size + 9 &&
+                step.find_first_not_of("0123456789", size) == std::string::npos)
+                return std::atoi(step.c_str() + size);
+        }
+        if (step == "/dev/stdin" || step == "/dev/stdout" || step == "/dev/stderr")
+            return step == "/dev/stdin" ? 0 : step == "/dev/stdout" ? 1 : 2;
+    }
+#endif
+    return -1;
+}
+
 bool replaceFile(const std::string& name, const Producer& produce, std::string& error)
 {
+    // A descriptor the stand-in holds is written through as it is, so that standard output
+    // appended to a file stays an append: opened again, or replaced, the file would be emptied.
+    int held = heldDescriptor(name);
+    if (held >= 0) {
+#ifdef _WIN32
+        _setmode(held, _O_BINARY);
+#endif
+        if (writeProduced(held, produce, false))
+            return true;
+        error = failure("write", name);
+        return false;
+    }
     std::error_code code;
     fs::file_type type = fs::status(name, code).type();
     if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::fifo ||
         type == fs::file_type::socket)
         return writeOpened(openWrite(name), "open", name, produce, false, error);  // nothing to rename over
-    // Through a link, the file it leads to is replaced where it lies, and the link stays.
+    // Through a link, the file it leads to is replaced where it lies (made, when the link
+    // dangles), and the link stays.
     std::string path = name;
+#ifndef _WIN32
+    std::vector<std::string> chain = linkChain(name);
+    for (const auto& step : chain)
+        if (systemName(step)) {
+            // The system's own names are written into, never replaced; a plain file among them
+            // (in /dev/shm, say) is emptied first, so that nothing of the old one stays after the new.
+            int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC | (fs::is_regular_file(name, code) ? O_TRUNC : 0));
+            return writeOpened(fd, "open", name, produce, false, error);
+        }
+    path = chain.back();
+    if (fs::is_symlink(fs::symlink_status(path, code))) {
+        errno = ELOOP;
+        error = failure("follow the links of", name);
+        return false;
+    }
+    struct stat old;
+    bool existed = stat(path.c_str(), &old) == 0;
+    if (!existed && errno != ENOENT) {
+        error = failure("look at", path);
+        return false;
+    }
+#else
     if (fs::is_symlink(fs::symlink_status(name, code))) {
         fs::path lying = fs::canonical(name, code);
         if (!code)
             path = lying.string();
     }
+#endif
     std::string beside;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
@@ -309,6 +398,21 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         if (fd < 0 && errno != EEXIST)
             break;
     }
+#ifndef _WIN32
+    // The new file takes the old one's owner and group where the system lets it, and its
+    // mode (after the owner: a change of owner clears the set-id bits).
+    if (fd >= 0 && existed) {
+        if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+            // Another's file, or a group the user is not in: the user's own, as any new file.
+        }
+        if (fchmod(fd, old.st_mode & 07777) != 0) {
+            error = failure("set the mode of", beside);
+            closeFile(fd);
+            std::remove(beside.c_str());
+            return false;
+        }
+    }
+#endif
     if (!writeOpened(fd, "create", beside, produce, true, error)) {
         if (fd >= 0)
             std::remove(beside.c_str());

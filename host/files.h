@@ -35,9 +35,15 @@ private:
 using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
 
 // Writes what `produce` puts to a new file beside `name` and renames it over `name`, so that
-// `name` holds either what it held before or all of it; false with `error` otherwise. A link
-// stays, and the file it leads to is replaced; a device or a FIFO is written into.
+// `name` holds either what it held before or all of it; false with `error` otherwise. The new
+// file keeps the old one's mode, and its owner and group where the system allows. A link
+// stays, and the file it leads to is replaced (made, when the link dangles). A device, a FIFO
+// and a name under /dev/ or /proc/ are written into; "-", /dev/stdout, /dev/stderr and
+// /dev/fd/N through the descriptor the stand-in holds.
 bool replaceFile(const std::string& name, const Producer& produce, std::string& error);
+
+// The descriptor of the stand-in's own that replaceFile writes `name` through, -1 for none.
+int heldDescriptor(const std::string& name);
 
 // Writes what `produce` puts as the new file `path` (in a directory of the stand-in's own).
 bool writeNew(const std::string& path, const Producer& produce, std::string& error);

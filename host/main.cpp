@@ -65,6 +65,11 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
                 following = prepareRun(o.tool, file);
             waitRun(run, o.timeout);
         }
+        if (stopSignal() != 0) {
+            removeScratch(run);
+            removeScratch(following);
+            stopIfAsked();
+        }
         streams.push_back(std::make_unique<FileBytes>(std::move(run.stream)));
         Commands commands;
         commands.lines.swap(room);
@@ -108,6 +113,7 @@ Commands runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes,
                 outcome.readable = parseReturned(returned.record, after);
                 if (outcome.readable)
                     outcome.mode = static_cast<std::uint8_t>(turnOf(jobs[i].segment, after).mode);
+                outcome.collapsed = outcome.readable && after.a.x == after.b.x && after.a.y == after.b.y;
             }
         }
         all.labels.insert(all.labels.end(), commands.labels.begin(), commands.labels.end());
@@ -131,7 +137,7 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
         if (outcome && outcome->turned && parseReturned(outcome->record, after)) {
             picture.after.push_back({after, colour});
             picture.turns.push_back(turnOf(segment, after));
-        } else if (!outcome || !plan.dropsVanish) {
+        } else if (!outcome || !plan.dropsVanish || outcome->collapsed) {
             picture.after.push_back({segment, colour});
         }
     }
@@ -142,6 +148,7 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
 
 int main(int argc, char** argv)
 {
+    takeSignals();
     Options o = parseOptions(argc, argv);
     std::string problem;
     FileBytes bytes;
@@ -150,7 +157,7 @@ int main(int argc, char** argv)
     DrawingKind kind = kindOf(bytes.view());
     if (kind == DrawingKind::BinaryDxf)
         fail(DRAWING_REFUSED, o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
-    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, bytes.view());
+    Plan plan = kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes)) : recordPlan(o, std::move(bytes));
 
     Outcomes outcomes;
     reserveLarge(outcomes, plan.jobs.size());
@@ -159,7 +166,7 @@ int main(int argc, char** argv)
     Commands commands = runAll(o, plan.jobs, outcomes, streams);
 
     // Every line comes back once as a line the host can take, or not at all when its ends coincide.
-    int dropped = 0;
+    int dropped = 0, collapsed = 0;
     std::array<int, 4> modes = {};
     for (std::size_t i = 0; i < plan.jobs.size(); ++i) {
         const Job& job = plan.jobs[i];
@@ -179,12 +186,17 @@ int main(int argc, char** argv)
         if (!outcome.readable)
             fail(TOOL_FAILED, "the tool returned the line \"" + std::string(outcome.record) + "\" for the line at " + name() +
                                   ", which the host cannot take (four finite numbers); the drawing is left as it was");
+        if (outcome.collapsed) {
+            ++collapsed;  // left as it was: a line of no length would be no line
+            continue;
+        }
         outcome.turned = true;
         ++modes[outcome.mode];
     }
     for (const auto& record : commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
 
+    stopIfAsked();
     auto newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
     if (!o.output.empty() && !replaceFile(o.output, newDrawing, problem))
         fail(NOT_WRITTEN, problem);
@@ -192,19 +204,24 @@ int main(int argc, char** argv)
     if (!o.picture.empty() && !replaceFile(o.picture, drawn, problem))
         fail(NOT_WRITTEN, problem);
 
-    std::printf("%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n", plan.jobs.size(),
-                plan.jobs.size() - dropped, angleOf(o.switches), dropped);
-    std::printf("pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
-    std::printf("runs of the tool: %zu\n", streams.size());
+    // The drawing written to standard output stays a drawing: the summary goes with the messages.
+    auto toOutput = [](const std::string& name) { return !name.empty() && heldDescriptor(name) == 1; };
+    FILE* summary = toOutput(o.output) || toOutput(o.picture) ? stderr : stdout;
+    std::fprintf(summary, "%zu lines selected, %zu turned by %g degrees, %d dropped (their ends coincide)\n",
+                 plan.jobs.size(), plan.jobs.size() - dropped - collapsed, angleOf(o.switches), dropped);
+    if (collapsed > 0)
+        std::fprintf(summary, "%d left as they were (too short: both ends came back equal at twelve decimals)\n", collapsed);
+    std::fprintf(summary, "pivots: %d first end, %d midpoint, %d second end\n", modes[1], modes[2], modes[3]);
+    std::fprintf(summary, "runs of the tool: %zu\n", streams.size());
     if (kind == DrawingKind::Records) {
-        std::printf("attributes restored:");
+        std::fprintf(summary, "attributes restored:");
         for (const auto& record : commands.restored)
-            std::printf(" %s", record.c_str());
-        std::printf("\n");
+            std::fprintf(summary, " %s", record.c_str());
+        std::fprintf(summary, "\n");
     }
     if (!commands.labels.empty())
-        std::printf("text labels: %zu\n", commands.labels.size());
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+        std::fprintf(summary, "text labels: %zu\n", commands.labels.size());
+    if (std::fflush(summary) != 0 || std::ferror(summary))
         fail(NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno));
     return commands.unknown.empty() ? OK : TOOL_FAILED;
 }

@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -121,6 +123,12 @@ bool parseNumber(std::string_view text, double& value)
         return false;
     double v = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+    if (error == std::errc::result_out_of_range) {
+        // Too small for a double is read as strtod reads it, 0 or the nearest subnormal;
+        // too large stays refused as not finite. The grammar is checked: strtod takes it whole.
+        v = std::strtod(std::string(text).c_str(), nullptr);
+        error = std::errc(), end = text.data() + text.size();
+    }
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(v))
         return false;
     value = v;

@@ -72,8 +72,11 @@ Options parseOptions(int argc, char** argv)
     app.add_option("DRAWING", o.drawing, "the drawing: record text or ASCII DXF")->required();
     app.add_option("--at", at, "the indicated point X,Y")->required()->check(CLI::Validator(checkPoint, "X,Y"));
     app.add_option("--tool", o.tool, "the tool to run (default: the linetilt beside this program)");
-    app.add_option("-o", o.output, "write the new drawing here");
-    app.add_option("--svg", o.picture, "draw the drawing before and after here");
+    // An empty name would write nothing, silently.
+    CLI::Validator named([](const std::string& text) { return text.empty() ? "takes a file name, not \"\"" : ""; },
+                         "FILE");
+    app.add_option("-o", o.output, "write the new drawing here (- for standard output)")->check(named);
+    app.add_option("--svg", o.picture, "draw the drawing before and after here (- for standard output)")->check(named);
     app.add_option("--select", select, "record text: the line numbers of the lines to turn")
         ->check(CLI::Validator(checkLineNumbers, "N,N,..."));
     app.add_option("--layer", o.layers, "DXF: turn only lines on this layer (any ASCII case); may repeat");

@@ -23,13 +23,13 @@ std::string handleKey(std::string_view handle)
 
 }  // namespace
 
-Plan recordPlan(const Options& o, std::string_view bytes)
+Plan recordPlan(const Options& o, FileBytes bytes)
 {
     if (!o.layers.empty() || !o.handles.empty())
         fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
     auto drawing = std::make_shared<Drawing>();
     std::string problem;
-    if (!readDrawing(bytes, o.drawing, o.selection, *drawing, problem))
+    if (!readDrawing(std::move(bytes), o.drawing, o.selection, *drawing, problem))
         fail(DRAWING_REFUSED, problem);
     for (long number : o.selection) {
         bool isLine = number <= static_cast<long>(drawing->lines.size()) && drawing->lines[number - 1].isLine;
@@ -42,10 +42,10 @@ Plan recordPlan(const Options& o, std::string_view bytes)
         if (!line.isLine)
             continue;
         if (line.selected)
-            plan.jobs.push_back({line.number, &line.attributes, line.text, line.segment});
+            plan.jobs.push_back({line.number, line.attributes.get(), line.text, line.segment});
         if (o.picture.empty())
             continue;
-        plan.drawn.push_back({line.segment, hostColour(colourOf(line.attributes))});
+        plan.drawn.push_back({line.segment, hostColour(colourOf(*line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
     plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
@@ -54,6 +54,8 @@ Plan recordPlan(const Options& o, std::string_view bytes)
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
                 replacements[jobs[i].id] = {std::string(outcomes[i].record)};
+            else if (outcomes[i].collapsed)
+                replacements[jobs[i].id] = {std::string(jobs[i].record)};  // left as it was
         put(newDrawing(*drawing, replacements));
     };
     return plan;
@@ -127,13 +129,19 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
-    plan.write = [drawing, values = std::move(values)](const Jobs&, const Outcomes& outcomes,
+    plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
                                                        const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
             std::array<std::string_view, 4> texts;
-            if (outcomes[i].turned && lineWords(outcomes[i].record, texts))
-                writer.replace(values[i], texts);
+            if (!outcomes[i].turned || !lineWords(outcomes[i].record, texts))
+                continue;
+            // The tool returns the end of smaller x first; the LINE keeps its own direction, so
+            // that its start (and its Z in group 30) stays its start.
+            const Segment& drawn = jobs[i].segment;
+            if (drawn.a.x > drawn.b.x)
+                texts = {texts[2], texts[3], texts[0], texts[1]};
+            writer.replace(values[i], texts);
         }
         writer.finish();
     };

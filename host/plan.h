@@ -20,6 +20,7 @@ struct Outcome {
     int returned = 0;         // how many lines came back for it
     bool readable = false;    // the first of them is four finite numbers
     std::uint8_t mode = 0;    // then the pivot it was turned about, as Turn::mode
+    bool collapsed = false;   // it came back with both ends equal: too short for twelve decimals
     bool turned = false;
 };
 
@@ -39,6 +40,6 @@ struct Plan {
 };
 
 // The plan for a drawing in the host's record text; ends the run on a refusal.
-Plan recordPlan(const Options& o, std::string_view bytes);
+Plan recordPlan(const Options& o, FileBytes bytes);
 // The plan for an ASCII DXF drawing: its selected LINEs; ends the run on a refusal.
 Plan dxfPlan(const Options& o, FileBytes bytes);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -40,8 +41,13 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawnattr_init(&attributes);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
     posix_spawnattr_setpgroup(&attributes, 0);  // a group of its own, which the time limit ends
+    // The tool starts with SIGXFSZ at its default: that the stand-in ignores it is its own affair.
+    sigset_t defaults;
+    sigemptyset(&defaults);
+    sigaddset(&defaults, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -73,14 +79,20 @@ int waitProcess(Process& process, double seconds, bool& timedOut)
     // Short naps at first, so that a quick run is not kept waiting; longer ones later.
     for (auto nap = std::chrono::microseconds(100);; nap = std::min(nap * 2, std::chrono::microseconds(10000))) {
         pid_t done = waitpid(pid, &raw, WNOHANG);
-        if (done == pid || (done < 0 && errno != EINTR))
+        if (done == pid)
             break;
-        if (std::chrono::steady_clock::now() > deadline) {
+        // Not knowing how the tool ended is a failure (ECHILD, say, when the stand-in was
+        // started with SIGCHLD ignored): its status is never taken for 0.
+        if (done < 0 && errno != EINTR)
+            process.failure = std::string("cannot learn how the tool ended: ") + std::strerror(errno);
+        bool late = std::chrono::steady_clock::now() > deadline;
+        if (late || stopSignal() != 0 || !process.failure.empty()) {
             kill(-pid, SIGKILL);
-            waitpid(pid, &raw, 0);
+            if (process.failure.empty())
+                waitpid(pid, &raw, 0);
             if (pidfd >= 0)
                 close(pidfd);
-            timedOut = true;
+            timedOut = late && process.failure.empty();
             return -1;
         }
         // A descriptor for the process wakes the wait the moment it ends (Linux 5.3 on);
@@ -88,7 +100,8 @@ int waitProcess(Process& process, double seconds, bool& timedOut)
         if (pidfd >= 0) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             struct pollfd ended = {pidfd, POLLIN, 0};
-            poll(&ended, 1, static_cast<int>(std::min<long long>(left.count() + 1, 1000)));
+            // Never negative, which would wait for ever: the deadline may have passed since it was looked at.
+            poll(&ended, 1, static_cast<int>(std::clamp<long long>(left.count() + 1, 0, 1000)));
         } else {
             std::this_thread::sleep_for(nap);
         }

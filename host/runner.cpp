@@ -3,16 +3,27 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
 #include "files.h"
 #include "process.h"
+#include "status.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+volatile std::sig_atomic_t stopping = 0;
+
+extern "C" void askToStop(int signal)
+{
+    if (stopping == 0)
+        stopping = signal;
+}
 
 // A directory only this run uses, under the system's place for temporary files.
 bool makeScratch(fs::path& scratch, std::string& error)
@@ -72,6 +83,10 @@ void waitRun(ToolRun& run, double seconds)
 {
     std::chrono::duration<double> spent = std::chrono::steady_clock::now() - run.start;
     run.status = waitProcess(run.process, std::max(0.0, seconds - spent.count()), run.timedOut);
+    if (!run.process.failure.empty()) {
+        run.failure = run.process.failure;
+        return;
+    }
     fs::path scratch = run.scratch, work = scratch / "work";
     if (!readWhole((scratch / "stdout").string(), run.out, run.failure) ||
         !readWhole((scratch / "stderr").string(), run.err, run.failure))
@@ -97,4 +112,36 @@ void removeScratch(ToolRun& run)
     if (fs::remove_all(run.scratch, code) == static_cast<std::uintmax_t>(-1) || code)
         std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", run.scratch.c_str(), code.message().c_str());
     run.scratch.clear();
+}
+
+void takeSignals()
+{
+#ifndef _WIN32
+    signal(SIGXFSZ, SIG_IGN);
+    struct sigaction action = {}, old = {};
+    action.sa_handler = askToStop;
+    action.sa_flags = SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (int stop : {SIGINT, SIGTERM, SIGHUP})
+        if (sigaction(stop, &action, &old) == 0 && old.sa_handler == SIG_IGN)
+            sigaction(stop, &old, nullptr);
+#endif
+}
+
+int stopSignal()
+{
+    return stopping;
+}
+
+void stopIfAsked()
+{
+    int signal = stopping;
+    if (signal == 0)
+        return;
+#ifdef _WIN32
+    std::string name;
+#else
+    std::string name = std::string(" (") + strsignal(signal) + ")";
+#endif
+    fail(128 + signal, "stopped by signal " + std::to_string(signal) + name + "; nothing is written");
 }

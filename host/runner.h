@@ -41,3 +41,15 @@ void removeScratch(ToolRun& run);
 
 // The tool beside the stand-in's own program.
 std::string toolBeside();
+
+// Takes the signals that stop a run from the terminal or the system (SIGINT, SIGTERM, SIGHUP)
+// instead of dying of them, so that the run can end its tool and remove its scratch
+// directories; one ignored at the start stays ignored, as under nohup. SIGXFSZ is ignored:
+// a write beyond a file size limit fails, and says so, like any failed write.
+void takeSignals();
+
+// The signal that asked the run to stop, 0 while none has.
+int stopSignal();
+
+// When a signal asked the run to stop: says so and ends it with 128 + its number.
+void stopIfAsked();

@@ -1,4 +1,6 @@
 // linetilt: tilts the selected straight lines of the host's exchange file.
+#include <csignal>
+
 #include "exchange/attributes.h"
 #include "exchange/reader.h"
 #include "common/files.h"
@@ -8,6 +10,9 @@
 int main(int, char** argv)
 {
     keepStandardStreams();
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);  // a write beyond a file size limit fails, and says so as any failed write
+#endif
     PAI = 3.141592653589793;
     readSwitches(argv);
     takeOverExchangeFile();

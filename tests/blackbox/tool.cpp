@@ -190,6 +190,11 @@ int startBeside(const std::string& name, const std::vector<std::string>& args, c
     return pid;
 }
 
+Outcome runWrapped(const std::string& dir, const std::vector<std::string>& wrapper, const std::vector<std::string>& args)
+{
+    return run(dir, wrapper, args, {});
+}
+
 std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::string>& args, const std::string& names,
                              Outcome* outcome, bool children)
 {

@@ -38,6 +38,10 @@ Outcome runTool(const std::string& dir, const std::vector<std::string>& args, Li
 int startBeside(const std::string& name, const std::vector<std::string>& args, const std::string& dir,
                 const std::string& log);
 
+// Runs the tool as runTool does, the words of `wrapper` before it: a shell that sets its
+// surroundings first ("bash", "-c", "ulimit -v 100000; exec \"$0\" \"$@\"") or runs it in the background.
+Outcome runWrapped(const std::string& dir, const std::vector<std::string>& wrapper, const std::vector<std::string>& args);
+
 // One system call of a run traced by strace: its name, its number among the calls of that
 // name in its process (1 for the first; strace counts the same way for inject's when=), the
 // process (1 for the first one traced) and the line strace wrote, file descriptors shown

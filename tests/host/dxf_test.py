@@ -15,6 +15,7 @@ HOST = opts.runner.split() + [os.path.abspath(opts.tool)]
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLE = os.path.join(HERE, "../../examples/drawing.dxf")
 failures = []
+reversed_lines = 0  # turned LINEs whose start and end changed places, over every drawing checked
 
 
 def check(ok, what):
@@ -77,6 +78,7 @@ def changeable(data, layers):
 
 def compare(before, after, layers=(), what=""):
     """Only the selected LINE values changed, each to a number; ezdxf reads the result alike."""
+    global reversed_lines
     a, al = pairs(before)[1], pairs(after)[1]
     if not check(len(a) == len(al), f"{what}: line count"):
         return
@@ -100,6 +102,13 @@ def compare(before, after, layers=(), what=""):
         x, y = e.dxf.all_existing_dxf_attribs(), f.dxf.all_existing_dxf_attribs()
         if e.dxftype() == "LINE" and x != y:
             turned += 1
+            # Each end stays itself, its Z with it: the pivot end does not move, the other
+            # moves by a fraction of the line's length.
+            (s0, e0), (s1, e1) = (x["start"], x["end"]), (y["start"], y["end"])
+            if s0.distance(s1) + e0.distance(e1) > s0.distance(e1) + e0.distance(s1):
+                reversed_lines += 1
+                check(False, f"{what}: LINE {e.dxf.handle} came back reversed")
+            check((s1.z, e1.z) == (s0.z, e0.z), f"{what}: LINE {e.dxf.handle} Z changed")
             x = {k: v for k, v in x.items() if k not in ("start", "end")}
             y = {k: v for k, v in y.items() if k not in ("start", "end")}
         check(x == y, f"{what}: entity {e.dxf.handle} attributes differ")
@@ -139,6 +148,7 @@ def refusals():
             (R12.format(line("abc", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line("1e999", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line(0, 0, 10, 0).replace(" 21\n0\n", "")).encode(), [], 3, "it has no group 21"),
+            (R12.format(line(0, 0, 10, 0, " 10\n3\n")).encode(), [], 3, "in.dxf:5: LINE: it has group 10 twice"),
             (R12.format(line(0, 0, 10, 0).replace(" 11\n", " 11x\n")).encode(), [], 3, "line 13 is not a group code"),
             (R12.format(line(0, 0, 10, 0).replace(" 11\n", "\n")).encode(), [], 3, "line 13 is not a group code"),
             (open(EXAMPLE, "rb").read(), ["--handle", "FFFF"], 2, "--handle FFFF"),
@@ -158,8 +168,20 @@ def exact_and_batched():
     # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.
     status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,0036", name="d.txt")
     check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"handles: {out}{err}")
-    status, out, err, result = host(R12.format(line(5, 5, 5, 5) + line(0, 0, 1, 0)).encode(), "--at", "0,0")
-    check(", 1 turned by 10 degrees, 1 dropped" in out and line(5, 5, 5, 5).encode() in result, f"dropped: {out}")
+    # A line of no length stays, counted as dropped; one too short for the tool's twelve decimals,
+    # which comes back with both ends equal, stays as it was too, counted on its own line.
+    # A coordinate too small for a double is read as 0.
+    short = line(0, 0, "1e-13", 0)
+    status, out, err, result = host(R12.format(line(5, 5, 5, 5) + short + line("1e-330", 0, 1, 0)).encode(),
+                                    "--at", "0,0")
+    check(", 1 turned by 10 degrees, 1 dropped" in out and "\n1 left as they were" in out
+          and line(5, 5, 5, 5).encode() + short.encode() in result and b"\n0.984807753012\n" in result, f"dropped: {out}{err}")
+    # A 3D line drawn from right to left keeps its direction, and each end its Z: the start
+    # (10, 0, 5) is the pivot nearest (100, 100) and stays where it was.
+    status, out, err, result = host(R12.format(line(10, 0, 0, 0).replace(" 11\n", " 30\n5\n 11\n")).encode(),
+                                    "--at", "100,100")
+    check(status == 0 and b" 10\n10.000000000000\n 20\n0.000000000000\n 30\n5\n 11\n0.151922469878\n" in result,
+          f"3D line: {out}{err}{result}")
     # 60,000 lines take three runs of the tool, and each line turns as it would alone.
     shapes = [line(i, -i, 3 * i + 1, i * i) for i in range(10)]
     alone = host(R12.format("".join(shapes)).encode(), "--at", "2,3")[3]
@@ -214,7 +236,9 @@ def corpus(directory, every):
             counts["selected"] += int(m[1])
             counts["turned"] += int(m[2])
             compare(data, result, (), path)
+    counts["reversed"] = reversed_lines
     print("corpus:", counts)
+    check(reversed_lines == 0, f"corpus: {reversed_lines} lines came back reversed")
 
 
 example_cases()
