@@ -9,11 +9,15 @@ BUILD_PACKAGES := libcli11-dev libfast-float-dev
 CHECK_PACKAGES := libgtest-dev strace libxml2-utils python3-ezdxf librecad-data
 TEST_PACKAGES := libxml2-utils man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
 DIST_PACKAGES := zip
+WEB_PACKAGES := emscripten
+PAGE_TEST_PACKAGES := chromium librecad-data
+# Debian's emscripten finds its own acorn among Debian's node packages.
+EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs
 PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows demo check test sanitize fuzz coverage bench soak install dist release-check clean
+.PHONY: all build windows web web-test demo check test sanitize fuzz coverage bench soak install dist release-check clean
 
 all: build
 
@@ -26,6 +30,27 @@ windows:
 	@scripts/need-packages $(WINDOWS_PACKAGES) $(BUILD_PACKAGES)
 	@cmake -S . -B $(WINBUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(WINBUILD) -j2
+
+# The page: build/web/linetilt.html, one file that works offline, the stand-in and the tool
+# compiled to WebAssembly inside it.
+web:
+	@scripts/need-packages $(BUILD_PACKAGES) $(WEB_PACKAGES)
+	@$(EMSCRIPTEN_ENV) emcmake cmake -S . -B build-web -DCMAKE_BUILD_TYPE=Release -DLINETILT_TESTS=OFF >/dev/null
+	@$(EMSCRIPTEN_ENV) cmake --build build-web -j2
+	@mkdir -p $(BUILD)/web
+	@web/build_page.py web build-web/linetilt.js build-web/linetilt-host.js $(BUILD)/web/linetilt.html
+	@echo "== the page: $(BUILD)/web/linetilt.html =="
+
+# The page's code in node against the native stand-in on every 10th of librecad-data's
+# drawings, then the page itself in Debian's chromium, driven by playwright-core from npm.
+web-test: build web
+	@scripts/need-packages $(PAGE_TEST_PACKAGES)
+	@cd tests/web && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund --loglevel=error; }
+	@echo "== the page's code in node, librecad-data's drawings against the native stand-in =="
+	@node tests/web/corpus_test.js --host $(BUILD)/linetilt-host --web build-web --corpus /usr/share/librecad --every 10
+	@echo "== the page in headless chromium =="
+	@node tests/web/page_test.js --page $(BUILD)/web/linetilt.html --host $(BUILD)/linetilt-host \
+	    --examples examples --screenshot $(BUILD)/web/page.png
 
 # The host's stand-in runs the tool on a drawing, as the CAD program would, at debug level 1
 # so that the picture also shows the text labels the tool puts at the turned lines' ends.
@@ -59,6 +84,7 @@ test: windows
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DLINETILT_WINDOWS_EXE=$(abspath $(WINBUILD))/linetilt.exe >/dev/null
 	@cmake --build $(BUILD) -j2
 	@cd $(BUILD) && ctest --output-on-failure
+	@$(MAKE) web-test
 	@$(MAKE) release-check
 	@$(MAKE) sanitize
 	@$(MAKE) fuzz FUZZ_SECONDS=30
@@ -134,4 +160,4 @@ release-check: dist
 	@tests/release.sh $(BUILD) $(WINBUILD) $(abspath $(BUILD))/second-tree
 
 clean:
-	rm -rf $(BUILD) $(WINBUILD) build-asan build-fuzz build-cov dist
+	rm -rf $(BUILD) $(WINBUILD) build-asan build-fuzz build-cov build-web dist

@@ -108,7 +108,7 @@ bool sync(int fd)
 }
 void startWriteback(int fd, std::size_t at, std::size_t bytes)
 {
-#ifdef SYNC_FILE_RANGE_WRITE
+#if defined(SYNC_FILE_RANGE_WRITE) && !defined(__EMSCRIPTEN__)  // declared there, but not provided
     // Only a hint: a failure here shows again, and counts, in the sync.
     sync_file_range(fd, static_cast<off_t>(at), static_cast<off_t>(bytes), SYNC_FILE_RANGE_WRITE);
 #else

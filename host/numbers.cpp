@@ -2,7 +2,10 @@
 #include "numbers.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstdio>
+#include <cstring>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -69,6 +72,59 @@ bool appendShortDecimal(std::string& out, double value)
     return false;
 }
 
+#ifdef __EMSCRIPTEN__
+// The WebAssembly build's C++ library has no from_chars and to_chars for doubles; its C
+// library reads and prints decimals exactly, so these give what they give.
+struct Read {
+    const char* ptr;
+    std::errc ec;
+};
+
+Read readDouble(const char* first, const char* last, double& value)
+{
+    std::string text(first, last);
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtod(text.c_str(), &end);
+    bool tiny = errno == ERANGE && std::fabs(value) <= 2.2250738585072014e-308;
+    bool huge = errno == ERANGE && !tiny;
+    return {first + (end - text.c_str()), huge || tiny ? std::errc::result_out_of_range : std::errc()};
+}
+
+// The shortest digits that read back as `value`, written fixed or scientific, whichever is
+// shorter (fixed on a tie), as std::to_chars writes them.
+std::string writeShortest(double value)
+{
+    char digits[40];
+    int precision = 1;
+    for (; precision < 17; ++precision) {
+        std::snprintf(digits, sizeof digits, "%.*e", precision - 1, value);
+        if (std::strtod(digits, nullptr) == value)
+            break;
+    }
+    std::snprintf(digits, sizeof digits, "%.*e", precision - 1, value);
+    std::string text = digits, mantissa = text.substr(0, text.find('e'));
+    int exponent = std::atoi(text.c_str() + text.find('e') + 1);
+    bool negative = mantissa[0] == '-';
+    std::string figures;
+    for (char c : mantissa)
+        if (isDigit(c))
+            figures += c;
+    std::string scientific = (negative ? "-" : "") + figures.substr(0, 1) +
+                             (figures.size() > 1 ? "." + figures.substr(1) : "") + "e" + (exponent < 0 ? "-" : "+") +
+                             (std::abs(exponent) < 10 ? "0" : "") + std::to_string(std::abs(exponent));
+    std::string fixed = negative ? "-" : "";
+    int point = exponent + 1;  // digits before the decimal point
+    if (point <= 0)
+        fixed += "0." + std::string(static_cast<std::size_t>(-point), '0') + figures;
+    else if (point >= static_cast<int>(figures.size()))
+        fixed += figures + std::string(static_cast<std::size_t>(point) - figures.size(), '0');
+    else
+        fixed += figures.substr(0, static_cast<std::size_t>(point)) + "." + figures.substr(static_cast<std::size_t>(point));
+    return fixed.size() <= scientific.size() ? fixed : scientific;
+}
+#endif
+
 }  // namespace
 
 bool parseNumber(std::string_view text, double& value)
@@ -122,7 +178,11 @@ bool parseNumber(std::string_view text, double& value)
     if (i != text.size())
         return false;
     double v = 0;
+#ifdef __EMSCRIPTEN__
+    auto [end, error] = readDouble(text.data(), text.data() + text.size(), v);
+#else
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), v);
+#endif
     if (error == std::errc::result_out_of_range) {
         // Too small for a double is read as strtod reads it, 0 or the nearest subnormal;
         // too large stays refused as not finite. The grammar is checked: strtod takes it whole.
@@ -146,8 +206,12 @@ void appendShortest(std::string& out, double value)
 {
     if (appendShortDecimal(out, value))
         return;
+#ifdef __EMSCRIPTEN__
+    out += writeShortest(value);
+#else
     char buffer[32];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
     if (error == std::errc())
         out.append(buffer, end);
+#endif
 }

@@ -4,9 +4,24 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace {
+
+// The rare value beyond the integer paths, with `decimals` decimals, exactly. The WebAssembly
+// build's C++ library has no std::to_chars for doubles; its C library's printf is exact.
+char* putExact(char* out, double value, int decimals)
+{
+#ifdef __EMSCRIPTEN__
+    char text[FIXED_ROOM + 1];
+    int length = std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    std::memcpy(out, text, static_cast<std::size_t>(length));
+    return out + length;
+#else
+    return std::to_chars(out, out + FIXED_ROOM, value, std::chars_format::fixed, decimals).ptr;
+#endif
+}
 
 using u128 = unsigned __int128;
 
@@ -179,7 +194,7 @@ template <int DECIMALS>
 {
     std::uint64_t whole, fraction;
     if (!exactDigits<DECIMALS>(bits & ~(1ULL << 63), whole, fraction))
-        return std::to_chars(out, out + FIXED_ROOM, value, std::chars_format::fixed, DECIMALS).ptr;
+        return putExact(out, value, DECIMALS);
     if (bits >> 63)
         *out++ = '-';  // -0.0 and negatives that round to zero keep their sign, as to_chars does
     out = putWhole(out, whole);
@@ -217,6 +232,6 @@ char* writeFixed(char* out, double value, int decimals)
     case 12:
         return fixed<12>(out, value);
     default:
-        return std::to_chars(out, out + FIXED_ROOM, value, std::chars_format::fixed, decimals).ptr;
+        return putExact(out, value, decimals);
     }
 }

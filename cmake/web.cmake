@@ -1,0 +1,15 @@
+# The WebAssembly build of both programs for the page (`make web`), with emscripten. Each
+# program is a module factory: the page makes a fresh instance of the tool for every run, and
+# one of the stand-in for each drawing it works. The module is in the script itself
+# (SINGLE_FILE) and is compiled as it is made, so that the stand-in can run the tool within
+# one call, from its worker.
+set(web_module_options
+  -sMODULARIZE=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sSINGLE_FILE=1
+  -sWASM_ASYNC_COMPILATION=0 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker,node
+  -sEXPORTED_RUNTIME_METHODS=FS,callMain,ccall,UTF8ToString)
+target_link_options(linetilt PRIVATE ${web_module_options} -sEXPORT_NAME=createTool)
+# The stand-in's command line is read by CLI11, which reports with exceptions.
+target_compile_options(linetilt-host PRIVATE -fexceptions)
+target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sEXPORT_NAME=createHost
+  -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_result,_linetilt_error)
+set_target_properties(linetilt linetilt-host PROPERTIES SUFFIX .js)

@@ -1,0 +1,64 @@
+// Drawings of another program through the page's code in node, without its user interface,
+// against the native stand-in: the same status, summary, messages and new drawing, byte for
+// byte. Usage: node corpus_test.js --host NATIVE_HOST --web WEB_BUILD --corpus DIR --every N
+"use strict";
+const fs = require("fs"), os = require("os"), path = require("path");
+const { execFileSync, spawnSync } = require("child_process");
+
+const opts = {};
+for (let i = 2; i < process.argv.length; i += 2)
+    opts[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
+const engine = require(path.join(__dirname, "../../web/engine.js"));
+const modules = ["linetilt-host.js", "linetilt.js"].map((name) => require(path.resolve(opts.web, name)));
+// Each instance of a module built for node too takes the process's exception events; the page's
+// instances are many, so what they took is given back after each.
+const quiet = (create) => (module) => {
+    const before = ["uncaughtException", "unhandledRejection"].map((e) => process.listeners(e));
+    create(module);
+    ["uncaughtException", "unhandledRejection"].forEach((e, i) => {
+        for (const listener of process.listeners(e))
+            if (!before[i].includes(listener))
+                process.removeListener(e, listener);
+    });
+    return module;
+};
+const [createHost, createTool] = modules.map(quiet);
+
+function walk(dir) {
+    return fs.readdirSync(dir, { withFileTypes: true }).flatMap((d) =>
+        d.isDirectory() ? walk(path.join(dir, d.name)) : d.name.toLowerCase().endsWith(".dxf") ? [path.join(dir, d.name)] : []);
+}
+const files = walk(opts.corpus).sort().filter((_, i) => i % Number(opts.every || 1) === 0);
+const cases = [{ at: "0,0", angle: "10" }, { at: "17.25,-3.5", angle: "-33.3" }];
+
+let passed = 0, failed = 0;
+const work = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-web-"));
+files.forEach((file, n) => {
+    const options = cases[n % cases.length];
+    const name = path.basename(file);
+    const bytes = fs.readFileSync(file);
+    fs.writeFileSync(path.join(work, name), bytes);
+    fs.rmSync(path.join(work, "new"), { force: true });
+    const native = spawnSync(path.resolve(opts.host), engine.standInArguments(name, options).map((a) => a.startsWith("/result/") ? "new" : a),
+                             { cwd: work, encoding: "buffer" });
+    const web = engine.runDrawing(createHost, createTool, { name, bytes }, options);
+    const nativeBytes = fs.existsSync(path.join(work, "new")) ? fs.readFileSync(path.join(work, "new")) : null;
+    const problems = [];
+    if (web.status !== native.status)
+        problems.push(`status ${web.status}, native ${native.status}`);
+    if (web.stdout !== native.stdout.toString())
+        problems.push(`summary ${JSON.stringify(web.stdout)}, native ${JSON.stringify(native.stdout.toString())}`);
+    if (web.stderr !== native.stderr.toString())
+        problems.push(`messages ${JSON.stringify(web.stderr)}, native ${JSON.stringify(native.stderr.toString())}`);
+    if ((web.bytes === undefined) !== (nativeBytes === null) || (nativeBytes && !nativeBytes.equals(Buffer.from(web.bytes))))
+        problems.push("the new drawing differs");
+    if (problems.length) {
+        ++failed;
+        console.log(`FAIL: ${file} (--at ${options.at}, angle ${options.angle}): ${problems.join("; ")}`);
+    } else {
+        ++passed;
+    }
+});
+fs.rmSync(work, { recursive: true, force: true });
+console.log(`${passed} passed, ${failed} failed`);
+process.exit(failed === 0 && passed > 0 ? 0 : 1);

@@ -1,0 +1,134 @@
+// The page in headless Chromium, as a user works it: from file://, with no request; the example
+// drawings opened, a point typed, tilted and saved, to the native stand-in's bytes; a click
+// sets the point the page shows; binary and truncated DXF refused with nothing to save; and a
+// screenshot of the result. Usage: node page_test.js --page HTML --host NATIVE_HOST
+//   --examples DIR --screenshot PNG
+"use strict";
+const fs = require("fs"), os = require("os"), path = require("path");
+const { spawnSync } = require("child_process");
+const { chromium } = require("playwright-core");
+
+const opts = {};
+for (let i = 2; i < process.argv.length; i += 2)
+    opts[process.argv[i].replace(/^--/, "")] = process.argv[i + 1];
+let passed = 0, failed = 0;
+function check(ok, what) {
+    if (ok)
+        ++passed;
+    else {
+        ++failed;
+        console.log("FAIL:", what);
+    }
+}
+
+// The native stand-in on the same drawing: {status, stderr, bytes}.
+function native(name, bytes, args) {
+    const work = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-page-"));
+    fs.writeFileSync(path.join(work, name), bytes);
+    const run = spawnSync(path.resolve(opts.host), [name, "-o", "new", ...args], { cwd: work });
+    const out = path.join(work, "new");
+    const result = { status: run.status, stderr: run.stderr.toString(), bytes: fs.existsSync(out) ? fs.readFileSync(out) : null };
+    fs.rmSync(work, { recursive: true, force: true });
+    return result;
+}
+
+(async () => {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-chromium-"));
+    const context = await chromium.launchPersistentContext(profile, {
+        executablePath: "/usr/bin/chromium", headless: true, acceptDownloads: true,
+        viewport: { width: 1200, height: 760 },
+        args: ["--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run", "--disable-background-networking",
+               "--disable-component-update", "--disable-sync"],
+    });
+    const pageUrl = "file://" + path.resolve(opts.page);
+    const requests = [];
+    context.on("request", (r) => { if (r.url() !== pageUrl && !r.url().startsWith("blob:")) requests.push(r.url()); });
+    const page = context.pages()[0] || await context.newPage();
+    const errors = [];
+    page.on("pageerror", (e) => errors.push(String(e)));
+    page.on("console", (m) => { if (m.type() === "error") errors.push(m.text()); });
+    await page.goto(pageUrl);
+
+    const open = async (name, bytes) => {
+        await page.setInputFiles("#file", { name, mimeType: "application/octet-stream", buffer: bytes });
+        await page.waitForFunction(() => document.body.getAttribute("aria-busy") === "false");
+    };
+    const tilt = async () => {
+        const before = await page.evaluate(() => document.body.dataset.done || "");
+        await page.click("#run");
+        await page.waitForFunction((b) => document.body.getAttribute("aria-busy") === "false" &&
+            (document.body.dataset.done || "") !== b || document.getElementById("message").textContent !== "", before,
+            { timeout: 120000 });
+    };
+    const save = async () => {
+        const [download] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
+        return fs.readFileSync(await download.path());
+    };
+
+    // The example drawings, typed points: the page's bytes are the native stand-in's.
+    const dxf = fs.readFileSync(path.join(opts.examples, "drawing.dxf"));
+    const records = fs.readFileSync(path.join(opts.examples, "drawing.txt"));
+    await open("drawing.dxf", dxf);
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await page.uncheck("#layers input >> nth=0");  // the frame: only walls and doors turn
+    await tilt();
+    const layersNamed = await page.$$eval("#layers label", (ls) => ls.map((l) => l.textContent.trim()));
+    const chosen = layersNamed.slice(1).flatMap((l) => ["--layer", l]);
+    check((await save()).equals(native("drawing.dxf", dxf, ["--at", "0,0", ...chosen]).bytes),
+          "drawing.dxf at 0,0 on " + chosen + ": the saved bytes differ from the native stand-in's");
+    const summary = await page.textContent("#summary");
+    check(/5 lines selected, 5 turned by 10 degrees/.test(summary), "the summary: " + summary);
+    await page.screenshot({ path: opts.screenshot });
+
+    await open("drawing.txt", records);
+    await page.fill("#x", "12.5");
+    await page.fill("#y", "-3");
+    await page.fill("#angle", "-33.3");
+    await page.press("#angle", "Enter");  // the keyboard runs it too
+    await page.waitForFunction(() => !document.getElementById("save").disabled, null, { timeout: 120000 });
+    check((await save()).equals(native("drawing.txt", records, ["--at", "12.5,-3", "--", "/p-33.3"]).bytes),
+          "drawing.txt at 12.5,-3, angle -33.3: the saved bytes differ from the native stand-in's");
+
+    // A click sets the point, and the page shows it there: the red circle's pixels.
+    const box = await page.locator("#view").boundingBox();
+    for (const [fx, fy] of [[0.3, 0.4], [0.7, 0.65]]) {
+        await page.mouse.click(box.x + box.width * fx, box.y + box.height * fy);
+        const shown = await page.evaluate(([fx, fy]) => {
+            const c = document.getElementById("view");
+            const px = c.width * fx, py = c.height * fy;
+            const [x, y] = [Number(document.getElementById("x").value), Number(document.getElementById("y").value)];
+            const at = toScreen(x, y);  // where the page draws the point it holds
+            const r = 7 * (window.devicePixelRatio || 1);
+            const pixel = c.getContext("2d").getImageData(Math.round(at[0] + r), Math.round(at[1]), 1, 1).data;
+            return { dx: at[0] - px, dy: at[1] - py, red: pixel[0] > 150 && pixel[1] < 100 && pixel[2] < 100,
+                     save: document.getElementById("save").disabled };
+        }, [fx, fy]);
+        check(Math.abs(shown.dx) < 2 && Math.abs(shown.dy) < 2 && shown.red,
+              `a click at ${fx},${fy} of the view: the point shown is off by ${shown.dx},${shown.dy}, red ${shown.red}`);
+        check(shown.save, "a new point leaves an old result to save");
+    }
+
+    // Refusals: the stand-in's message, and nothing to save or run.
+    const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
+    const truncated = dxf.subarray(0, Math.floor(dxf.length / 2));
+    for (const [name, bytes] of [["binary.dxf", binary], ["cut.dxf", truncated]]) {
+        await open(name, bytes);
+        const expected = native(name, bytes, ["--at", "0,0"]);
+        const shown = await page.textContent("#message");
+        check(expected.status === 3 && expected.stderr === "linetilt-host: " + shown + "\n",
+              `${name}: the page says "${shown}", the stand-in ${JSON.stringify(expected.stderr)}`);
+        check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
+    }
+
+    check(requests.length === 0, "requests: " + requests.join(", "));
+    check(errors.length === 0, "errors in the page: " + errors.join("; "));
+    await context.close();
+    fs.rmSync(profile, { recursive: true, force: true });
+    console.log(`${passed} passed, ${failed} failed`);
+    process.exit(failed === 0 ? 0 : 1);
+})().catch((e) => {
+    console.log("FAIL:", e);
+    console.log(`${passed} passed, ${failed + 1} failed`);
+    process.exit(1);
+});

@@ -1,0 +1,19 @@
+#!/usr/bin/python3
+"""Puts the page together as one file: the HTML, its style, its script, and the worker's
+script (both WebAssembly modules, engine.js, worker.js) as text the page starts the worker from.
+Usage: build_page.py WEB_SOURCES TOOL_JS HOST_JS OUT_HTML"""
+import os, sys
+
+sources, tool, host, out = sys.argv[1:5]
+read = lambda path: open(path, encoding="utf-8").read()
+worker = "\n".join([read(tool), read(host), read(os.path.join(sources, "engine.js")),
+                    read(os.path.join(sources, "worker.js"))])
+page = read(os.path.join(sources, "page.html"))
+for name, text in [("STYLE", read(os.path.join(sources, "page.css"))), ("WORKER", worker),
+                   ("PAGE", read(os.path.join(sources, "page.js")))]:
+    if "</script" in text.lower() or "<!--" in text:
+        sys.exit(f"build_page.py: {name} holds text that would end its script element")
+    page = page.replace(f"/*{name}*/", text, 1)
+with open(out + ".new", "w", encoding="utf-8") as f:
+    f.write(page)
+os.replace(out + ".new", out)

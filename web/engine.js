@@ -1,0 +1,146 @@
+// The page's work, without its user interface: the stand-in's and the tool's WebAssembly
+// modules run on a drawing held in memory. Used by the page's worker, and by the tests in node.
+"use strict";
+
+// Runs the tool as a new process would run: a fresh instance of its module, in a directory
+// of its in-memory file system holding `files` (name -> bytes), with `args` as its arguments.
+// Returns its exit status (0..255, as a process's), the files it left there, and its output.
+function runToolInstance(createTool, args, files) {
+    const stdout = [], stderr = [];
+    let status = null;
+    const tool = {
+        noInitialRun: true,
+        stdout: (c) => { if (c !== null) stdout.push(c & 255); },
+        stderr: (c) => { if (c !== null) stderr.push(c & 255); },
+        onExit: (code) => { status = code; },
+        quit: (code, toThrow) => { throw toThrow; },
+    };
+    createTool(tool);
+    const FS = tool.FS;
+    FS.mkdir("/work");
+    for (const name of Object.keys(files))
+        FS.writeFile("/work/" + name, files[name]);
+    FS.chdir("/work");
+    const returned = tool.callMain(args);
+    if (status === null)
+        status = returned;
+    const left = {};
+    for (const name of FS.readdir("/work"))
+        if (name !== "." && name !== ".." && FS.isFile(FS.stat("/work/" + name).mode))
+            left[name] = FS.readFile("/work/" + name);
+    return { status: status & 255, files: left, stdout: Uint8Array.from(stdout), stderr: Uint8Array.from(stderr) };
+}
+
+// A fresh instance of the stand-in with the drawing at "/drawing/NAME", its working directory.
+function standIn(createHost, createTool, drawing, onRun) {
+    const text = { out: [], err: [] };
+    let status = null;
+    const host = {
+        noInitialRun: true,
+        stdout: (c) => { if (c !== null) text.out.push(c & 255); },
+        stderr: (c) => { if (c !== null) text.err.push(c & 255); },
+        onExit: (code) => { status = code; },
+        quit: (code, toThrow) => { throw toThrow; },
+        runTool: (args, files) => {
+            const result = runToolInstance(createTool, args, files);
+            if (onRun)
+                onRun();
+            return result;
+        },
+    };
+    createHost(host);
+    host.FS.mkdir("/drawing");
+    host.FS.writeFile("/drawing/" + drawing.name, drawing.bytes);
+    host.FS.chdir("/drawing");
+    const decode = (bytes) => new TextDecoder().decode(Uint8Array.from(bytes));
+    host.finish = (returned) => ({
+        status: (status === null ? returned : status) & 255,
+        stdout: decode(text.out),
+        stderr: decode(text.err),
+    });
+    return host;
+}
+
+// The name the stand-in is given for a drawing: its own, so that its messages name it.
+function drawingName(name) {
+    const base = String(name || "drawing").replace(/[\/\\]/g, "_");
+    return base.startsWith("-") ? "_" + base : base;
+}
+
+// What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
+// layers (indexes into `layers`), the entities not drawn; or `error` with the stand-in's message.
+function readShown(host, prefix) {
+    const FS = host.FS;
+    const file = (suffix) => FS.readFile(prefix + suffix);
+    const copy = (bytes, Type) => new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
+    const names = new TextDecoder().decode(file(".names"));
+    return {
+        lines: copy(file(".lines"), Float64Array),
+        colours: copy(file(".colours"), Uint32Array),
+        layerOf: copy(file(".layers"), Uint32Array),
+        layers: names === "" ? [] : names.slice(0, -1).split("\n"),
+        notDrawn: Number(new TextDecoder().decode(file(".other"))),
+    };
+}
+
+// Opens a drawing: its lines as the stand-in reads them, or why it refuses it, in the words
+// the command-line stand-in uses.
+function openDrawing(createHost, createTool, drawing) {
+    const name = drawingName(drawing.name);
+    const host = standIn(createHost, createTool, { name, bytes: drawing.bytes });
+    if (host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]) === 0)
+        return { name, shown: readShown(host, "/view") };
+    // Refused: the stand-in itself says why, in the words of its command line.
+    const refusing = standIn(createHost, createTool, { name, bytes: drawing.bytes });
+    let said;
+    try {
+        said = refusing.finish(refusing.callMain([name, "--at", "0,0"])).stderr;
+    } catch (e) {
+        said = String(e && e.message || e);
+    }
+    return { name, error: said.replace(/^linetilt-host: /, "").trim() };
+}
+
+// The stand-in's arguments for a run, as they would be typed: DRAWING --at X,Y -o NEW, the
+// layers chosen, and after "--" the tool's angle switch when it is not the tool's own default.
+function standInArguments(name, options) {
+    const args = [name, "--at", options.at, "-o", "/result/" + name];
+    for (const layer of options.layers || [])
+        args.push("--layer", layer);
+    if (options.angle !== undefined && options.angle !== "" && Number(options.angle) !== 10)
+        args.push("--", "/p" + options.angle);
+    return args;
+}
+
+// Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle}: its exit
+// status, summary and messages, and the new drawing's bytes with what the page draws of it.
+function runDrawing(createHost, createTool, drawing, options, onRun) {
+    const name = drawingName(drawing.name);
+    const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
+    host.FS.mkdir("/result");
+    const args = standInArguments(name, options);
+    let returned;
+    try {
+        returned = host.callMain(args);
+    } catch (e) {
+        return { status: 1, stdout: "", stderr: "linetilt-host: " + (e && e.message || e) + "\n", args };
+    }
+    const result = host.finish(returned);
+    result.args = args;
+    const out = "/result/" + name;
+    if (result.status === 0 && host.FS.analyzePath(out).exists) {
+        result.bytes = host.FS.readFile(out);
+        // A stand-in that has ended is not called again: a fresh one compares the two drawings.
+        const viewer = standIn(createHost, createTool, { name, bytes: drawing.bytes });
+        viewer.FS.writeFile("/drawing/new", result.bytes);
+        if (viewer.ccall("linetilt_result", "number", ["string", "string", "string"], [name, "new", "/after"]) === 0) {
+            result.after = readShown(viewer, "/after");
+            const pivots = viewer.FS.readFile("/after.pivots");
+            result.pivots = new Float64Array(pivots.buffer.slice(pivots.byteOffset, pivots.byteOffset + pivots.byteLength));
+        }
+    }
+    return result;
+}
+
+if (typeof module === "object" && module.exports)
+    module.exports = { runToolInstance, openDrawing, runDrawing, standInArguments, drawingName };

@@ -1,0 +1,383 @@
+// The page's user interface: choosing a drawing, the point, the angle and the layers, drawing
+// the lines before and after, and saving. The work itself is the worker's.
+"use strict";
+
+const $ = (id) => document.getElementById(id);
+const LINES_PER_RUN = 24999;  // the tool's record limit, less the two head records, over two records a line
+
+const worker = new Worker(URL.createObjectURL(new Blob([$("worker-source").textContent], { type: "text/javascript" })));
+let drawing = null;  // {name, bytes, shown}
+let result = null;   // the last run's, while its inputs stand
+let jobs = 0;        // the id of the newest request; older answers are ignored
+const view = { scale: 1, cx: 0, cy: 0 };
+const canvas = $("view");
+
+function say(text) { $("status").textContent = text; }
+function complain(text) { $("message").textContent = text; }
+
+function setBusy(busy) {
+    $("run").disabled = busy || !drawing;
+    $("file").disabled = busy;
+    document.body.setAttribute("aria-busy", busy ? "true" : "false");
+}
+
+function forgetResult() {
+    result = null;
+    $("save").disabled = true;
+    $("summary").textContent = "";
+    draw();
+}
+
+// --- opening -------------------------------------------------------------------------------
+
+async function open(file) {
+    complain("");
+    forgetResult();
+    drawing = null;
+    $("layers-box").hidden = true;
+    setBusy(true);
+    $("progress").removeAttribute("value");  // working, no measure yet
+    say("Reading " + file.name + " ...");
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: bytes.slice() });
+    pendingBytes = bytes;
+}
+let pendingBytes = null;
+
+function opened(message) {
+    setBusy(false);
+    $("progress").value = 0;
+    if (message.error) {
+        drawing = null;
+        $("run").disabled = true;
+        say("");
+        complain(message.error);
+        draw();
+        return;
+    }
+    drawing = { name: message.name, bytes: pendingBytes, shown: message.shown };
+    setBusy(false);
+    showLayers(message.shown.layers);
+    const count = message.shown.lines.length / 4;
+    say(drawing.name + ": " + count + " lines" + (message.shown.notDrawn ? ", " + message.shown.notDrawn +
+        " other entities not drawn" : "") + ". Set the indicated point, then tilt.");
+    fit();
+}
+
+function showLayers(layers) {
+    const box = $("layers");
+    box.textContent = "";
+    $("layers-box").hidden = layers.length === 0;
+    layers.forEach((name, i) => {
+        const label = document.createElement("label");
+        const check = document.createElement("input");
+        check.type = "checkbox";
+        check.checked = true;
+        check.dataset.layer = i;
+        check.addEventListener("change", () => { forgetResult(); });
+        label.append(check, " " + name);
+        box.append(label);
+    });
+}
+
+function chosenLayers() {
+    const checks = [...$("layers").querySelectorAll("input")];
+    return checks.filter((c) => c.checked).map((c) => drawing.shown.layers[Number(c.dataset.layer)]);
+}
+
+// --- running -------------------------------------------------------------------------------
+
+function numberText(id, what) {
+    const text = $(id).value.trim();
+    if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) || !isFinite(Number(text)))
+        throw new Error(what + " must be a number, not \"" + text + "\"");
+    return text;
+}
+
+function run() {
+    if (!drawing)
+        return;
+    complain("");
+    let options;
+    try {
+        const at = numberText("x", "X") + "," + numberText("y", "Y");
+        const angle = numberText("angle", "The angle");
+        if (!(Math.abs(Number(angle)) < 360))
+            throw new Error("The angle's magnitude must be below 360 degrees");
+        options = { at, angle, layers: [] };
+        if (drawing.shown.layers.length > 0) {
+            options.layers = chosenLayers();
+            if (options.layers.length === 0)
+                throw new Error("Choose at least one layer");
+            if (options.layers.length === drawing.shown.layers.length)
+                options.layers = [];  // all of them: as the command line without --layer
+        }
+    } catch (e) {
+        complain(e.message);
+        return;
+    }
+    forgetResult();
+    const chosen = new Set(options.layers.length ? options.layers : drawing.shown.layers);
+    let selected = 0;
+    const shown = drawing.shown;
+    for (let i = 0; i < shown.layerOf.length; ++i)
+        if (shown.layers.length === 0 || chosen.has(shown.layers[shown.layerOf[i]]))
+            ++selected;
+    runs = Math.max(1, Math.ceil(selected / LINES_PER_RUN));
+    $("progress").max = runs;
+    $("progress").value = 0;
+    setBusy(true);
+    say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
+    started = performance.now();
+    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
+}
+let runs = 1, started = 0;
+
+function finished(message) {
+    setBusy(false);
+    $("progress").value = $("progress").max;
+    $("summary").textContent = message.stdout;
+    if (message.status !== 0 || !message.bytes) {
+        result = null;
+        $("save").disabled = true;
+        say("");
+        complain(message.stderr.replace(/^linetilt-host: /gm, "").trim() || "The run failed (status " + message.status + ")");
+        draw();
+        return;
+    }
+    result = message;
+    result.seconds = (performance.now() - started) / 1000;
+    $("save").disabled = false;
+    complain(message.stderr.replace(/^linetilt-host: /gm, "").trim());
+    say("Done in " + result.seconds.toFixed(2) + " s. " + message.stdout.split("\n")[0] + ".");
+    document.body.dataset.done = String(jobs);
+    draw();
+}
+
+function save() {
+    if (!result)
+        return;
+    const name = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
+    const link = document.createElement("a");
+    link.href = URL.createObjectURL(new Blob([result.bytes], { type: "application/octet-stream" }));
+    link.download = name;
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+    say("Saved as " + name + ".");
+}
+
+worker.onmessage = (event) => {
+    const message = event.data;
+    if (message.id !== jobs)
+        return;
+    if (message.kind === "opened")
+        opened(message);
+    else if (message.kind === "progress")
+        $("progress").value = Math.min(message.done, runs);
+    else if (message.kind === "result")
+        finished(message);
+    else if (message.kind === "failed") {
+        setBusy(false);
+        complain("The page failed: " + message.message);
+    }
+};
+worker.onerror = (event) => { setBusy(false); complain("The page failed: " + event.message); };
+
+// --- drawing -------------------------------------------------------------------------------
+
+function toScreen(x, y) {
+    return [(x - view.cx) * view.scale + canvas.width / 2, canvas.height / 2 - (y - view.cy) * view.scale];
+}
+
+function toDrawing(px, py) {
+    return [(px - canvas.width / 2) / view.scale + view.cx, view.cy - (py - canvas.height / 2) / view.scale];
+}
+
+function indicated() {
+    const x = Number($("x").value), y = Number($("y").value);
+    return $("x").value.trim() !== "" && $("y").value.trim() !== "" && isFinite(x) && isFinite(y) ? [x, y] : null;
+}
+
+function fit() {
+    if (!drawing)
+        return;
+    const lines = (result && result.after ? result.after : drawing.shown).lines;
+    let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity;
+    const take = (x, y) => {
+        if (!isFinite(x) || !isFinite(y))
+            return;
+        minX = Math.min(minX, x), maxX = Math.max(maxX, x), minY = Math.min(minY, y), maxY = Math.max(maxY, y);
+    };
+    for (let i = 0; i < lines.length; i += 2)
+        take(lines[i], lines[i + 1]);
+    for (let i = 0; i < drawing.shown.lines.length; i += 2)
+        take(drawing.shown.lines[i], drawing.shown.lines[i + 1]);
+    const p = indicated();
+    if (p)
+        take(p[0], p[1]);
+    if (minX === Infinity)
+        minX = maxX = minY = maxY = 0;
+    resize();
+    const w = Math.max(maxX - minX, 1e-9), h = Math.max(maxY - minY, 1e-9);
+    view.scale = 0.9 * Math.min(canvas.width / w, canvas.height / h);
+    view.cx = minX / 2 + maxX / 2;
+    view.cy = minY / 2 + maxY / 2;
+    draw();
+}
+
+function resize() {
+    const ratio = window.devicePixelRatio || 1;
+    const w = Math.round(canvas.clientWidth * ratio), h = Math.round(canvas.clientHeight * ratio);
+    if (canvas.width !== w || canvas.height !== h)
+        canvas.width = w, canvas.height = h;
+}
+
+function strokeLines(g, shown, colourOf, width) {
+    const lines = shown.lines;
+    const paths = new Map();
+    for (let i = 0, n = lines.length / 4; i < n; ++i) {
+        const colour = colourOf(i);
+        if (colour === null)
+            continue;
+        if (!paths.has(colour))
+            paths.set(colour, new Path2D());
+        const path = paths.get(colour);
+        const [x1, y1] = toScreen(lines[4 * i], lines[4 * i + 1]);
+        const [x2, y2] = toScreen(lines[4 * i + 2], lines[4 * i + 3]);
+        if (isFinite(x1) && isFinite(y1) && isFinite(x2) && isFinite(y2)) {
+            path.moveTo(x1, y1);
+            path.lineTo(x2, y2);
+        }
+    }
+    g.lineWidth = width;
+    for (const [colour, path] of paths) {
+        g.strokeStyle = colour;
+        g.stroke(path);
+    }
+}
+
+const hex = (rgb) => "#" + rgb.toString(16).padStart(6, "0");
+
+function draw() {
+    resize();
+    const g = canvas.getContext("2d");
+    g.fillStyle = "#ffffff";
+    g.fillRect(0, 0, canvas.width, canvas.height);
+    if (!drawing)
+        return;
+    const ratio = window.devicePixelRatio || 1;
+    const shown = drawing.shown;
+    if (result && result.after) {
+        strokeLines(g, shown, () => "#bbbbbb", 1 * ratio);
+        const after = result.after;
+        strokeLines(g, after, (i) => hex(after.colours[i]), 2 * ratio);
+        g.fillStyle = "#000000";
+        const pivots = result.pivots;
+        for (let i = 0; i < pivots.length; i += 2) {
+            const [x, y] = toScreen(pivots[i], pivots[i + 1]);
+            g.fillRect(x - 3 * ratio, y - 3 * ratio, 6 * ratio, 6 * ratio);
+        }
+    } else {
+        const chosen = new Set(drawing.shown.layers.length ? chosenLayers() : []);
+        const all = shown.layers.length === 0;
+        strokeLines(g, shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? hex(shown.colours[i]) : "#d0d0d0",
+                    1.5 * ratio);
+    }
+    const p = indicated();
+    if (p) {
+        const [x, y] = toScreen(p[0], p[1]);
+        g.strokeStyle = "#d62728";
+        g.lineWidth = 2 * ratio;
+        g.beginPath();
+        g.arc(x, y, 7 * ratio, 0, 2 * Math.PI);
+        g.stroke();
+    }
+}
+
+function zoom(factor, px, py) {
+    const [x, y] = px === undefined ? [view.cx, view.cy] : toDrawing(px, py);
+    view.scale *= factor;
+    // the point under the cursor stays where it is
+    const [nx, ny] = px === undefined ? [view.cx, view.cy] : toDrawing(px, py);
+    view.cx += x - nx;
+    view.cy += y - ny;
+    draw();
+}
+
+// A clicked point, to the decimals a pixel can tell at this zoom.
+function setPoint(px, py) {
+    const [x, y] = toDrawing(px, py);
+    const decimals = Math.max(0, Math.min(12, Math.ceil(-Math.log10(1 / view.scale))));
+    $("x").value = String(Number(x.toFixed(decimals)));
+    $("y").value = String(Number(y.toFixed(decimals)));
+    forgetResult();
+    say("Indicated point " + $("x").value + ", " + $("y").value + ".");
+}
+
+// --- events --------------------------------------------------------------------------------
+
+$("file").addEventListener("change", () => { if ($("file").files[0]) open($("file").files[0]); });
+$("run").addEventListener("click", run);
+$("save").addEventListener("click", save);
+$("fit").addEventListener("click", fit);
+$("zoom-in").addEventListener("click", () => zoom(1.5));
+$("zoom-out").addEventListener("click", () => zoom(1 / 1.5));
+for (const id of ["x", "y", "angle"]) {
+    $(id).addEventListener("input", forgetResult);
+    $(id).addEventListener("keydown", (e) => { if (e.key === "Enter") run(); });
+}
+window.addEventListener("resize", draw);
+
+let press = null;
+canvas.addEventListener("pointerdown", (e) => {
+    press = { x: e.offsetX, y: e.offsetY, cx: view.cx, cy: view.cy, moved: false };
+    canvas.setPointerCapture(e.pointerId);
+});
+canvas.addEventListener("pointermove", (e) => {
+    if (!press)
+        return;
+    const dx = e.offsetX - press.x, dy = e.offsetY - press.y;
+    if (Math.abs(dx) + Math.abs(dy) > 4)
+        press.moved = true;
+    if (press.moved) {
+        const ratio = window.devicePixelRatio || 1;
+        view.cx = press.cx - dx * ratio / view.scale;
+        view.cy = press.cy + dy * ratio / view.scale;
+        draw();
+    }
+});
+canvas.addEventListener("pointerup", (e) => {
+    const ratio = window.devicePixelRatio || 1;
+    if (press && !press.moved && drawing)
+        setPoint(e.offsetX * ratio, e.offsetY * ratio);
+    press = null;
+});
+canvas.addEventListener("wheel", (e) => {
+    e.preventDefault();
+    const ratio = window.devicePixelRatio || 1;
+    zoom(e.deltaY < 0 ? 1.25 : 0.8, e.offsetX * ratio, e.offsetY * ratio);
+}, { passive: false });
+canvas.addEventListener("keydown", (e) => {
+    const step = 60 / view.scale;
+    const keys = {
+        ArrowLeft: () => { view.cx -= step; draw(); }, ArrowRight: () => { view.cx += step; draw(); },
+        ArrowUp: () => { view.cy += step; draw(); }, ArrowDown: () => { view.cy -= step; draw(); },
+        "+": () => zoom(1.5), "=": () => zoom(1.5), "-": () => zoom(1 / 1.5), f: fit, F: fit,
+        Enter: () => setPoint(canvas.width / 2, canvas.height / 2),
+    };
+    if (keys[e.key]) {
+        e.preventDefault();
+        keys[e.key]();
+    }
+});
+canvas.addEventListener("dragover", (e) => { e.preventDefault(); canvas.classList.add("dropping"); });
+canvas.addEventListener("dragleave", () => canvas.classList.remove("dropping"));
+canvas.addEventListener("drop", (e) => {
+    e.preventDefault();
+    canvas.classList.remove("dropping");
+    if (e.dataTransfer.files[0])
+        open(e.dataTransfer.files[0]);
+});
+draw();

@@ -1,0 +1,30 @@
+// The page's worker: opens drawings and runs the stand-in and the tool on them, away from the
+// page, so that the page answers while a large drawing is worked. createHost and createTool,
+// the two modules, and the functions of engine.js come before this in the worker's script.
+"use strict";
+
+self.onmessage = (event) => {
+    const job = event.data;
+    const drawing = { name: job.name, bytes: job.bytes };
+    try {
+        if (job.kind === "open") {
+            const opened = openDrawing(createHost, createTool, drawing);
+            const s = opened.shown;
+            self.postMessage({ kind: "opened", id: job.id, ...opened },
+                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer] : []);
+        } else if (job.kind === "run") {
+            let done = 0;
+            const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });
+            const result = runDrawing(createHost, createTool, drawing, job.options, progress);
+            const moved = [];
+            if (result.bytes)
+                moved.push(result.bytes.buffer);
+            if (result.after)
+                moved.push(result.after.lines.buffer, result.after.colours.buffer, result.after.layerOf.buffer,
+                           result.pivots.buffer);
+            self.postMessage({ kind: "result", id: job.id, ...result }, moved);
+        }
+    } catch (e) {
+        self.postMessage({ kind: "failed", id: job.id, message: String(e && e.message || e) });
+    }
+};
