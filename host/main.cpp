@@ -10,15 +10,15 @@
 #include <memory>
 #include <string>
 
-#include "dxf.h"
-#include "exchange.h"
-#include "files.h"
-#include "memory.h"
-#include "options.h"
-#include "plan.h"
-#include "runner.h"
-#include "status.h"
-#include "svg.h"
+#include "drawing/dxf.h"
+#include "exchange/exchange.h"
+#include "base/files.h"
+#include "base/memory.h"
+#include "cli/options.h"
+#include "drawing/plan.h"
+#include "tool/runner.h"
+#include "base/status.h"
+#include "picture/svg.h"
 
 void fail(int status, const std::string& message)
 {

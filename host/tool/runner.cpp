@@ -1,5 +1,5 @@
 // The scratch directory of a run and the reading back of what the tool left there.
-#include "runner.h"
+#include "tool/runner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,9 +9,9 @@
 #include <filesystem>
 #include <random>
 
-#include "files.h"
-#include "process.h"
-#include "status.h"
+#include "base/files.h"
+#include "tool/process.h"
+#include "base/status.h"
 
 namespace fs = std::filesystem;
 

@@ -1,5 +1,5 @@
 // Checked file I/O on POSIX and Windows; the write goes through a name of its own beside the target.
-#include "files.h"
+#include "base/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "memory.h"
+#include "base/memory.h"
 
 #ifdef _WIN32
 #include <io.h>

@@ -1,15 +1,15 @@
 // Selecting the lines of a drawing, record text or DXF, and writing the drawing back.
-#include "plan.h"
+#include "drawing/plan.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
 
-#include "drawing.h"
-#include "dxf.h"
-#include "memory.h"
-#include "status.h"
-#include "svg.h"
+#include "drawing/drawing.h"
+#include "drawing/dxf.h"
+#include "base/memory.h"
+#include "base/status.h"
+#include "picture/svg.h"
 
 namespace {
 

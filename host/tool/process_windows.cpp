@@ -4,8 +4,8 @@
 
 #include <string>
 
-#include "process.h"
-#include "runner.h"
+#include "tool/process.h"
+#include "tool/runner.h"
 
 namespace {
 
