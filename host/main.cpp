@@ -19,6 +19,7 @@
 #include "runner.h"
 #include "status.h"
 #include "svg.h"
+#include "system.h"
 
 void fail(int status, const std::string& message)
 {
@@ -140,8 +141,20 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
 
 }  // namespace
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wide)
+{
+    std::vector<std::string> words = utf8Arguments(argc, wide);
+    std::vector<char*> pointers;
+    for (auto& word : words)
+        pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    char** argv = pointers.data();
+    speakUtf8();
+#else
 int main(int argc, char** argv)
 {
+#endif
     Options o = parseOptions(argc, argv);
     std::string problem;
     FileBytes bytes;
