@@ -3,7 +3,7 @@
 accents, devices, long paths, a target held open for a moment. Every run goes through cmd
 with a TEMP of its own, which must be empty afterwards.
 Usage: windows_test.py --tool LINETILT-HOST.EXE --runner WINE [--locale ja_JP.UTF-8]"""
-import argparse, os, shutil, subprocess, sys, tempfile, time
+import argparse, os, pty, re, select, shutil, subprocess, sys, tempfile, time
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--tool", required=True)
@@ -19,7 +19,10 @@ if subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower
     # No such locale on this machine: made from the system's sources into a folder of the test's own.
     env["LOCPATH"] = tempfile.mkdtemp(prefix="locale-")
     name, charset = opts.locale.split(".")
-    subprocess.run(["localedef", "-i", name, "-f", charset, os.path.join(env["LOCPATH"], opts.locale)], check=True)
+    # Its status may be 1 for warnings alone: the locale made is what counts.
+    subprocess.run(["localedef", "-i", name, "-f", charset, os.path.join(env["LOCPATH"], opts.locale)])
+    if not os.path.isdir(os.path.join(env["LOCPATH"], opts.locale)):
+        sys.exit(f"cannot make the locale {opts.locale}: localedef needs Debian's locales package")
 
 
 def check(ok, what):
@@ -43,20 +46,40 @@ def line(layer, x2):
     return f"  0\nLINE\n  8\n{layer}\n 10\n0\n 20\n0\n 11\n{x2}\n 21\n0\n"
 
 
-def host(work, *args, program=None, temp="Temp"):
-    """Runs the stand-in in WORK through cmd, with WORK/TEMP as its TEMP: (status, stdout, stderr)."""
+def host(work, *args, program=None, temp="Temp", console=False):
+    """Runs the stand-in in WORK through cmd, with WORK/TEMP as its TEMP: (status, stdout, stderr).
+    With CONSOLE, in a terminal, which Wine makes the program's console: all it says is in stdout."""
     temp = os.path.join(work, temp)
     os.makedirs(temp, exist_ok=True)
     # Word by word: Wine quotes a word with a blank as cmd reads it, and would escape a quote of ours.
     line = ["set", f"TEMP={windows(temp)}", "&&", "set", f"TMP={windows(temp)}", "&&",
             windows(program or os.path.abspath(opts.tool)), *args]
-    # Files, not pipes: Wine's own processes that outlive the run inherit its pipes.
-    with open(os.path.join(work, "..out"), "w+b") as out, open(os.path.join(work, "..err"), "w+b") as err:
-        status = subprocess.run(WINE + ["cmd", "/c", *line], cwd=work, stdout=out, stderr=err, env=env,
-                                timeout=300).returncode
-        texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
-    os.remove(os.path.join(work, "..out"))
-    os.remove(os.path.join(work, "..err"))
+    if console:
+        master, terminal = pty.openpty()
+        run = subprocess.Popen(WINE + ["cmd", "/c", *line], cwd=work, stdin=terminal, stdout=terminal,
+                               stderr=terminal, env=env)
+        os.close(terminal)
+        said = b""
+        # Wine's own processes that outlive the run keep the terminal: its end is the run's end.
+        while True:
+            ready = select.select([master], [], [], 0.2)[0]
+            try:
+                said += os.read(master, 1 << 16) if ready else b""
+            except OSError:
+                break
+            if not ready and run.poll() is not None:
+                break
+        os.close(master)
+        texts = [re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", said.decode(errors="replace")), ""]
+        status = run.wait()
+    else:
+        # Files, not pipes: Wine's own processes that outlive the run inherit its pipes.
+        with open(os.path.join(work, "..out"), "w+b") as out, open(os.path.join(work, "..err"), "w+b") as err:
+            status = subprocess.run(WINE + ["cmd", "/c", *line], cwd=work, stdout=out, stderr=err, env=env,
+                                    timeout=300).returncode
+            texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
+        os.remove(os.path.join(work, "..out"))
+        os.remove(os.path.join(work, "..err"))
     check(not os.listdir(temp), f"{args}: left in TEMP: {os.listdir(temp)}")
     shutil.rmtree(temp)
     return status, *texts
@@ -100,12 +123,15 @@ def names_and_folders(root):
 
 
 def devices(root):
-    """-o NUL and --svg NUL are written into; nothing is left beside them."""
+    """-o NUL, --svg NUL and -o CON are written into; nothing is left beside them."""
     work = os.path.join(root, "devices")
     os.makedirs(work)
     write(os.path.join(work, "d.txt"), DRAWING)
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "NUL", "--svg", "nul")
     check(status == 0 and sorted(os.listdir(work)) == ["d.txt"], f"-o NUL: status {status} {err} {os.listdir(work)}")
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "CON", console=True)
+    check(status == 0 and "98.480775301221" in out and "cannot" not in out and sorted(os.listdir(work)) == ["d.txt"],
+          f"-o CON: status {status} {out} {os.listdir(work)}")
 
 
 def long_path(root):
