@@ -156,7 +156,7 @@ def held(root):
     for seconds, status_wanted in [(1.5, 0), (8, 4)]:
         write(os.path.join(work, "new.txt"), "old")
         with open(os.path.join(work, "..hold"), "w+b") as out:
-            holder = subprocess.Popen(WINE + [os.path.join(BUILD, "hold_file.exe"), "new.txt", "read", str(seconds)],
+            holder = subprocess.Popen(WINE + [os.path.join(BUILD, "tests", "hold_file.exe"), "new.txt", "read", str(seconds)],
                                       cwd=work, stdout=out, stderr=subprocess.DEVNULL, env=env)
             while holder.poll() is None and not (out.seek(0) or out.read()):
                 time.sleep(0.05)
