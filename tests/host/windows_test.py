@@ -52,11 +52,11 @@ def host(work, *args, program=None, temp="Temp", console=False):
     temp = os.path.join(work, temp)
     os.makedirs(temp, exist_ok=True)
     # Word by word: Wine quotes a word with a blank as cmd reads it, and would escape a quote of ours.
-    line = ["set", f"TEMP={windows(temp)}", "&&", "set", f"TMP={windows(temp)}", "&&",
+    words = ["set", f"TEMP={windows(temp)}", "&&", "set", f"TMP={windows(temp)}", "&&",
             windows(program or os.path.abspath(opts.tool)), *args]
     if console:
         master, terminal = pty.openpty()
-        run = subprocess.Popen(WINE + ["cmd", "/c", *line], cwd=work, stdin=terminal, stdout=terminal,
+        run = subprocess.Popen(WINE + ["cmd", "/c", *words], cwd=work, stdin=terminal, stdout=terminal,
                                stderr=terminal, env=env)
         os.close(terminal)
         said = b""
@@ -75,7 +75,7 @@ def host(work, *args, program=None, temp="Temp", console=False):
     else:
         # Files, not pipes: Wine's own processes that outlive the run inherit its pipes.
         with open(os.path.join(work, "..out"), "w+b") as out, open(os.path.join(work, "..err"), "w+b") as err:
-            status = subprocess.run(WINE + ["cmd", "/c", *line], cwd=work, stdout=out, stderr=err, env=env,
+            status = subprocess.run(WINE + ["cmd", "/c", *words], cwd=work, stdout=out, stderr=err, env=env,
                                     timeout=300).returncode
             texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
         os.remove(os.path.join(work, "..out"))
