@@ -7,7 +7,7 @@ VERSION := $(shell grep -o -m1 'linetilt VERSION [0-9.]*' CMakeLists.txt | cut -
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 groff-base
 BUILD_PACKAGES := libcli11-dev libfast-float-dev
 CHECK_PACKAGES := libgtest-dev strace libxml2-utils python3-ezdxf librecad-data
-TEST_PACKAGES := libxml2-utils man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
+TEST_PACKAGES := libxml2-utils locales man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils
 DIST_PACKAGES := zip
 PREFIX := /usr/local
 
