@@ -24,7 +24,8 @@ foreach(program linetilt linetilt-host)
   endif()
   install(TARGETS ${program} RUNTIME DESTINATION ${bin_dir})
   if(program STREQUAL "linetilt-host")
-    target_compile_definitions(${program} PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:LINETILT_VERSION=\"${PROJECT_VERSION}\">")
+    # --version is answered by the stand-in's options, in its library.
+    target_compile_definitions(linetilt_host_core PRIVATE "$<$<COMPILE_LANGUAGE:CXX>:LINETILT_VERSION=\"${PROJECT_VERSION}\">")
   endif()
 
   # The manual page with the project's version in its title line.

@@ -10,15 +10,16 @@
 #include <memory>
 #include <string>
 
-#include "dxf.h"
-#include "exchange.h"
-#include "files.h"
-#include "memory.h"
-#include "options.h"
-#include "plan.h"
-#include "runner.h"
-#include "status.h"
-#include "svg.h"
+#include "drawing/dxf.h"
+#include "exchange/exchange.h"
+#include "base/files.h"
+#include "base/memory.h"
+#include "cli/options.h"
+#include "drawing/plan.h"
+#include "tool/runner.h"
+#include "base/status.h"
+#include "picture/svg.h"
+#include "base/system.h"
 
 void fail(int status, const std::string& message)
 {
@@ -146,8 +147,20 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
 
 }  // namespace
 
+#ifdef _WIN32
+int wmain(int argc, wchar_t** wide)
+{
+    std::vector<std::string> words = utf8Arguments(argc, wide);
+    std::vector<char*> pointers;
+    for (auto& word : words)
+        pointers.push_back(word.data());
+    pointers.push_back(nullptr);
+    char** argv = pointers.data();
+    speakUtf8();
+#else
 int main(int argc, char** argv)
 {
+#endif
     takeSignals();
     Options o = parseOptions(argc, argv);
     std::string problem;

@@ -3,8 +3,7 @@
 // program-wide state starts from its start values, as in a new process.
 #include <emscripten.h>
 
-#include "../process.h"
-#include "../runner.h"
+#include "tool/process.h"
 
 // Hands the run's directory to the page's runTool, which runs the tool on a copy of it and
 // returns its exit status, the files it left, and what it wrote to its two streams. The copy

@@ -9,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "../drawing.h"
-#include "../dxf.h"
-#include "../files.h"
-#include "../svg.h"
+#include "base/files.h"
+#include "drawing/drawing.h"
+#include "drawing/dxf.h"
+#include "picture/svg.h"
 
 namespace {
 

@@ -154,6 +154,8 @@ def refusals():
             (open(EXAMPLE, "rb").read(), ["--handle", "FFFF"], 2, "--handle FFFF"),
             (open(EXAMPLE, "rb").read(), ["--handle", "36,45"], 2, "--handle 45"),  # 45: the paper-space line
             (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "doors"], 2, "--handle 36"),
+            (open(EXAMPLE, "rb").read(), ["--layer", "walls", "--layer", "wals"], 2, "--layer wals"),
+            (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "walls", "--layer", "doors"], 2, "--layer doors"),
             (good.encode(), ["--select", "3"], 2, "--select")]:
         got, out, err, result = host(data, "--at", "0,0", *args)
         check(got == status and message in err and result is None, f"refusal {message}: {got} {err}")

@@ -13,7 +13,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "../blackbox/tool.h"
+#include "tool.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "files.h"
-#include "process.h"
+#include "base/files.h"
+#include "tool/process.h"
 
 struct ToolRun {
     bool timedOut = false;
@@ -38,9 +38,6 @@ void waitRun(ToolRun& run, double seconds);
 
 // Removes the run's scratch directory, if it has one still.
 void removeScratch(ToolRun& run);
-
-// The tool beside the stand-in's own program.
-std::string toolBeside();
 
 // Takes the signals that stop a run from the terminal or the system (SIGINT, SIGTERM, SIGHUP)
 // instead of dying of them, so that the run can end its tool and remove its scratch

@@ -1,12 +1,12 @@
 // Parsing the command line with CLI11; every value is checked whole.
-#include "options.h"
+#include "cli/options.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
 #include <cstring>
 
-#include "numbers.h"
-#include "runner.h"
+#include "base/numbers.h"
+#include "tool/process.h"
 
 namespace {
 

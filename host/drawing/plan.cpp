@@ -1,15 +1,15 @@
 // Selecting the lines of a drawing, record text or DXF, and writing the drawing back.
-#include "plan.h"
+#include "drawing/plan.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
 
-#include "drawing.h"
-#include "dxf.h"
-#include "memory.h"
-#include "status.h"
-#include "svg.h"
+#include "drawing/drawing.h"
+#include "drawing/dxf.h"
+#include "base/memory.h"
+#include "base/status.h"
+#include "picture/svg.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
     reserveLarge(plan.jobs, most);
     LargeTable<DxfValues> values;  // where the values of each job's LINE lie
     reserveLarge(values, most);
-    std::set<std::string> named;
+    std::set<std::string> named, onLayers;  // the handles and the layers that selected a line
     std::string refusal;  // for the first selected line that cannot be taken
     struct Drawn {
         Segment segment;
@@ -98,6 +98,8 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
             refusal = where(line) + ": " + problemOf(*drawing, line) + "; nothing is written";
         if (selected && !handles.empty())
             named.insert(handleKey(line.handle));
+        if (selected && !layers.empty())
+            onLayers.insert(foldedName(line.layer));
         if (!line.modelSpace || line.problem != 0) {
             ++plan.notDrawn;
             return;
@@ -129,6 +131,11 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         if (!named.count(handleKey(handle)))
             fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                             (layers.empty() ? "" : " on the layers named") + "; nothing is written");
+    // A layer name mistyped, or mangled on its way, would otherwise turn nothing and say nothing of it.
+    for (const auto& layer : o.layers)
+        if (!onLayers.count(foldedName(layer)))
+            fail(USAGE, "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
+                            (handles.empty() ? "" : " of the handles named") + "; nothing is written");
     plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
                                                        const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);

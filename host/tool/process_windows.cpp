@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "process.h"
-#include "runner.h"
+#include "tool/process.h"
+#include "tool/runner.h"
+#include "base/system.h"
 
 namespace {
 
@@ -31,21 +32,13 @@ std::string quoted(const std::string& word)
 
 std::string lastError()
 {
-    char* text = nullptr;
-    DWORD code = GetLastError();
-    FormatMessageA(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    std::string message = text ? text : "error " + std::to_string(code);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.'))
-        message.pop_back();
-    return message;
+    return reasonOf(systemError());
 }
 
 HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
 {
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
-    return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, disposition,
+    return CreateFileW(widePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
@@ -53,9 +46,8 @@ HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
 
 std::string toolBeside()
 {
-    char self[MAX_PATH * 4];
-    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string path(self, n);
+    std::wstring self(32768, L'\0');
+    std::string path = narrowed(self.substr(0, GetModuleFileNameW(nullptr, self.data(), 32768)));
     std::size_t slash = path.find_last_of("\\/");
     return (slash == std::string::npos ? std::string(".") : path.substr(0, slash)) + "\\linetilt.exe";
 }
@@ -70,8 +62,8 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
     HANDLE in = inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
     HANDLE out = inheritable(outFile, GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE err = inheritable(errFile, GENERIC_WRITE, CREATE_ALWAYS);
-    HANDLE job = CreateJobObjectA(nullptr, nullptr);
-    STARTUPINFOA startup = {};
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in, startup.hStdOutput = out, startup.hStdError = err;
@@ -82,8 +74,9 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
-        if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | CREATE_SUSPENDED,
-                            nullptr, directory.c_str(), &startup, &info)) {
+        std::wstring wideLine = widened(line);
+        if (!CreateProcessW(widened(program).c_str(), wideLine.data(), nullptr, nullptr, TRUE,
+                            CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, widened(directory).c_str(), &startup, &info)) {
             process.failure = lastError();
         } else {
             AssignProcessToJobObject(job, info.hProcess);

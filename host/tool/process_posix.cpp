@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <thread>
 
-#include "process.h"
-#include "runner.h"
+#include "tool/process.h"
+#include "tool/runner.h"
 
 std::string toolBeside()
 {

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files.h"
-#include "geometry.h"
+#include "base/files.h"
+#include "base/geometry.h"
 
 // The attribute records in force, by kind ("lc", "lt", "ly", "lg", "pn", "cn", "cn0"); the
 // records lie in the drawing's bytes.

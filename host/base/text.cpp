@@ -1,5 +1,5 @@
 // Decoding the host's code page, through iconv or, on Windows, the system's code page 932.
-#include "text.h"
+#include "base/text.h"
 
 #include <cstdio>
 

@@ -1,5 +1,5 @@
 // Strict decimal reading and shortest round-trip writing of doubles.
-#include "numbers.h"
+#include "base/numbers.h"
 
 #include <algorithm>
 #include <cerrno>

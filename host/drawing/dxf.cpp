@@ -1,12 +1,12 @@
 // Reading an ASCII DXF pair by pair, and writing it back with only line coordinates replaced.
-#include "dxf.h"
+#include "drawing/dxf.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string_view>
 
-#include "numbers.h"
-#include "text.h"
+#include "base/numbers.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,12 +1,12 @@
 // Draws a run as SVG. Coordinates are written with y negated, so that y points up and
 // text still reads upright.
-#include "svg.h"
+#include "picture/svg.h"
 
 #include <algorithm>
 #include <cmath>
 #include <sstream>
 
-#include "text.h"
+#include "base/text.h"
 
 namespace {
 

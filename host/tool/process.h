@@ -19,3 +19,6 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
 // (POSIX), stops it and everything it started. Returns its exit status (POSIX: 128 + signal
 // when a signal ended it); -1 with `failure` when how it ended cannot be learnt.
 int waitProcess(Process& process, double seconds, bool& timedOut);
+
+// The tool beside the stand-in's own program.
+std::string toolBeside();

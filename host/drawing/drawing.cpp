@@ -1,12 +1,12 @@
 // Reading a drawing file and writing it back with the turned lines in place.
-#include "drawing.h"
+#include "drawing/drawing.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
-#include "exchange.h"
-#include "text.h"
+#include "exchange/exchange.h"
+#include "base/text.h"
 
 int colourOf(const Attributes& attributes)
 {

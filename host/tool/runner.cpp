@@ -1,5 +1,5 @@
 // The scratch directory of a run and the reading back of what the tool left there.
-#include "runner.h"
+#include "tool/runner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,9 +9,10 @@
 #include <filesystem>
 #include <random>
 
-#include "files.h"
-#include "process.h"
-#include "status.h"
+#include "base/files.h"
+#include "tool/process.h"
+#include "base/status.h"
+#include "base/system.h"
 
 namespace fs = std::filesystem;
 
@@ -31,7 +32,7 @@ bool makeScratch(fs::path& scratch, std::string& error)
     std::error_code code;
     fs::path base = fs::temp_directory_path(code);
     if (code) {
-        error = "no directory for temporary files: " + code.message();
+        error = "no directory for temporary files: " + reasonOf(code);
         return false;
     }
     std::mt19937_64 random(std::random_device{}() ^
@@ -41,7 +42,7 @@ bool makeScratch(fs::path& scratch, std::string& error)
         if (fs::create_directory(scratch, code))
             return true;
     }
-    error = "cannot create a directory in " + base.string() + ": " + code.message();
+    error = "cannot create a directory in " + base.u8string() + ": " + reasonOf(code);
     return false;
 }
 
@@ -54,27 +55,27 @@ ToolRun prepareRun(const std::string& tool, const Producer& exchange)
     fs::path scratch;
     if (!makeScratch(scratch, run.failure))
         return run;
-    run.scratch = scratch.string();
+    run.scratch = scratch.u8string();
     fs::path work = scratch / "work";
     std::error_code code;
     fs::create_directory(work, code);
     if (code)
-        run.failure = "cannot create " + work.string() + ": " + code.message();
+        run.failure = "cannot create " + work.u8string() + ": " + reasonOf(code);
     // The tool is started in the scratch directory: a path relative to here must be made whole.
-    run.program = fs::absolute(tool, code).string();
+    run.program = fs::absolute(fs::u8path(tool), code).u8string();
     if (code && run.failure.empty())
-        run.failure = "the tool " + tool + " cannot be started: " + code.message();
+        run.failure = "the tool " + tool + " cannot be started: " + reasonOf(code);
     if (run.failure.empty())
-        writeNew((work / "qxc_temp.txt").string(), exchange, run.failure);
+        writeNew((work / "qxc_temp.txt").u8string(), exchange, run.failure);
     return run;
 }
 
 void startRun(ToolRun& run, const std::vector<std::string>& switches)
 {
-    fs::path scratch = run.scratch;
+    fs::path scratch = fs::u8path(run.scratch);
     run.start = std::chrono::steady_clock::now();
-    run.process = startProcess(run.program, switches, (scratch / "work").string(), (scratch / "stdout").string(),
-                               (scratch / "stderr").string());
+    run.process = startProcess(run.program, switches, (scratch / "work").u8string(), (scratch / "stdout").u8string(),
+                               (scratch / "stderr").u8string());
     if (!run.process.started)
         run.failure = "the tool " + run.tool + " cannot be started: " + run.process.failure;
 }
@@ -87,17 +88,17 @@ void waitRun(ToolRun& run, double seconds)
         run.failure = run.process.failure;
         return;
     }
-    fs::path scratch = run.scratch, work = scratch / "work";
-    if (!readWhole((scratch / "stdout").string(), run.out, run.failure) ||
-        !readWhole((scratch / "stderr").string(), run.err, run.failure))
+    fs::path scratch = fs::u8path(run.scratch), work = scratch / "work";
+    if (!readWhole((scratch / "stdout").u8string(), run.out, run.failure) ||
+        !readWhole((scratch / "stderr").u8string(), run.err, run.failure))
         return;
     std::error_code code;
     for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
         bool there = fs::exists(work / name, code);
         if (code)
-            run.failure = "cannot look for " + (work / name).string() + ": " + code.message();
+            run.failure = "cannot look for " + (work / name).u8string() + ": " + reasonOf(code);
         if (there && !code)
-            run.haveStream = run.stream.read((work / name).string(), run.failure);
+            run.haveStream = run.stream.read((work / name).u8string(), run.failure);
         if (there || code)
             break;
     }
@@ -109,8 +110,8 @@ void removeScratch(ToolRun& run)
         return;
     // What is left of it harms nothing the run gives, but the user should know it is there.
     std::error_code code;
-    if (fs::remove_all(run.scratch, code) == static_cast<std::uintmax_t>(-1) || code)
-        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", run.scratch.c_str(), code.message().c_str());
+    if (fs::remove_all(fs::u8path(run.scratch), code) == static_cast<std::uintmax_t>(-1) || code)
+        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", run.scratch.c_str(), reasonOf(code).c_str());
     run.scratch.clear();
 }
 

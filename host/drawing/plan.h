@@ -8,11 +8,11 @@
 #include <string_view>
 #include <vector>
 
-#include "exchange.h"
-#include "files.h"
-#include "geometry.h"
-#include "memory.h"
-#include "options.h"
+#include "exchange/exchange.h"
+#include "base/files.h"
+#include "base/geometry.h"
+#include "base/memory.h"
+#include "cli/options.h"
 
 // What one line became.
 struct Outcome {

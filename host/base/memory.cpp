@@ -1,5 +1,5 @@
 // Huge pages for large tables and buffers on Linux; elsewhere they take the system's pages as they are.
-#include "memory.h"
+#include "base/memory.h"
 
 #include <cstdint>
 #include <new>

@@ -1,5 +1,5 @@
 // Checked file I/O on POSIX and Windows; the write goes through a name of its own beside the target.
-#include "files.h"
+#include "base/files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,11 +11,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "memory.h"
+#include "base/memory.h"
+#include "base/system.h"
 
 #ifdef _WIN32
-#include <io.h>
-#include <process.h>
 #include <windows.h>
 #else
 #include <unistd.h>
@@ -27,56 +26,122 @@ namespace {
 
 std::string failure(const std::string& what, const std::string& path)
 {
-    return "cannot " + what + " " + path + ": " + std::strerror(errno);
+    return "cannot " + what + " " + path + ": " + reasonOf(errno);
 }
 
 #ifdef _WIN32
+// A file is a Windows handle kept in an int: Windows gives handles that 32 bits hold.
+HANDLE handleOf(int fd)
+{
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
+}
+// Another program (a virus scanner, an indexer, a viewer) may hold a file for a moment: a
+// step it refuses (sharing or lock violation, access denied) is tried again, in short steps
+// for about two seconds. A file that stays held, or is really read-only, fails after that.
+template <class Step>
+bool retried(Step step)
+{
+    for (int tries = 1;; ++tries) {
+        if (step())
+            return true;
+        DWORD code = GetLastError();
+        bool held = code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED;
+        if (!held || tries == 40) {
+            errno = code == ERROR_FILE_EXISTS ? EEXIST : WINDOWS_ERROR + static_cast<int>(code);
+            return false;
+        }
+        Sleep(50);
+    }
+}
+int openFile(const std::string& path, DWORD access, DWORD share, DWORD disposition)
+{
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::wstring wide = widePath(path);
+    retried([&] {
+        handle = CreateFileW(wide.c_str(), access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return handle != INVALID_HANDLE_VALUE;
+    });
+    return handle == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(handle));
+}
 int openRead(const std::string& path)
 {
-    return _open(path.c_str(), _O_RDONLY | _O_BINARY);
+    return openFile(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+}
+bool sizeOf(int fd, long long& size)
+{
+    LARGE_INTEGER bytes;
+    // A pipe or a device has no size: it is read to its end.
+    size = GetFileType(handleOf(fd)) == FILE_TYPE_DISK && GetFileSizeEx(handleOf(fd), &bytes) ? bytes.QuadPart : 0;
+    return true;
 }
 long readSome(int fd, char* data, std::size_t size)
 {
-    return _read(fd, data, static_cast<unsigned>(size > (1u << 30) ? 1u << 30 : size));
+    DWORD done = 0;
+    if (ReadFile(handleOf(fd), data, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &done, nullptr))
+        return static_cast<long>(done);
+    if (GetLastError() == ERROR_BROKEN_PIPE)
+        return 0;  // a pipe's writer has closed it: its end
+    errno = systemError();
+    return -1;
 }
 int openNew(const std::string& path)
 {
-    return _open(path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    return openFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW);
 }
 int openWrite(const std::string& path)
 {
-    return _open(path.c_str(), _O_WRONLY | _O_BINARY);
+    return openFile(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
 }
 int pid()
 {
-    return _getpid();
+    return static_cast<int>(GetCurrentProcessId());
 }
 int closeFile(int fd)
 {
-    return _close(fd);
+    return CloseHandle(handleOf(fd)) ? 0 : (errno = systemError(), -1);
 }
 long writeSome(int fd, const char* data, std::size_t size)
 {
-    return _write(fd, data, static_cast<unsigned>(size > (1u << 30) ? 1u << 30 : size));
+    DWORD done = 0;
+    if (WriteFile(handleOf(fd), data, static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30)), &done, nullptr))
+        return static_cast<long>(done);
+    errno = systemError();
+    return -1;
 }
 bool sync(int fd)
 {
-    return _commit(fd) == 0;
+    return FlushFileBuffers(handleOf(fd)) || (errno = systemError(), false);
 }
 void startWriteback(int, std::size_t, std::size_t)
 {
 }
 bool renameOver(const std::string& from, const std::string& to)
 {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
-    return false;
+    std::wstring source = widePath(from), target = widePath(to);
+    return retried(
+        [&] { return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH); });
+}
+bool removeFile(const std::string& path)
+{
+    std::wstring wide = widePath(path);
+    return retried([&] { return DeleteFileW(wide.c_str()); });
+}
+bool isDevice(const std::string& path)
+{
+    return isDeviceName(path);
 }
 #else
 int openRead(const std::string& path)
 {
     return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+}
+bool sizeOf(int fd, long long& size)
+{
+    struct stat status;
+    if (fstat(fd, &status) != 0)
+        return false;
+    size = status.st_size;
+    return true;
 }
 long readSome(int fd, char* data, std::size_t size)
 {
@@ -118,6 +183,14 @@ void startWriteback(int fd, std::size_t at, std::size_t bytes)
 bool renameOver(const std::string& from, const std::string& to)
 {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+bool removeFile(const std::string& path)
+{
+    return std::remove(path.c_str()) == 0;
+}
+bool isDevice(const std::string&)
+{
+    return false;  // the file's type tells
 }
 #endif
 
@@ -225,6 +298,13 @@ bool systemName(const std::string& path)
 }
 #endif
 
+// Removes the new file beside a target that did not become the target; one that stays is named.
+void removeBeside(const std::string& beside, std::string& error)
+{
+    if (!removeFile(beside))
+        error += "; " + failure("remove", beside);
+}
+
 }  // namespace
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error)
@@ -282,10 +362,10 @@ bool FileBytes::read(const std::string& path, std::string& error)
         error = failure("open", path);
         return false;
     }
-    struct stat status;
-    bool failed = fstat(fd, &status) != 0;
-    if (!failed && status.st_size > 0)
-        grow(static_cast<std::size_t>(status.st_size));
+    long long bytes = 0;
+    bool failed = !sizeOf(fd, bytes);
+    if (!failed && bytes > 0)
+        grow(static_cast<std::size_t>(bytes));
     // Once the room is full the end is looked for in a chunk, so that a file of the size
     // fstat gave is not copied into larger room only to find that nothing follows.
     char chunk[1 << 16];
@@ -355,9 +435,9 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         return false;
     }
     std::error_code code;
-    fs::file_type type = fs::status(name, code).type();
+    fs::file_type type = fs::status(fs::u8path(name), code).type();
     if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::fifo ||
-        type == fs::file_type::socket)
+        type == fs::file_type::socket || isDevice(name))
         return writeOpened(openWrite(name), "open", name, produce, false, error);  // nothing to rename over
     // Through a link, the file it leads to is replaced where it lies (made, when the link
     // dangles), and the link stays.
@@ -384,10 +464,10 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         return false;
     }
 #else
-    if (fs::is_symlink(fs::symlink_status(name, code))) {
-        fs::path lying = fs::canonical(name, code);
+    if (fs::is_symlink(fs::symlink_status(fs::u8path(name), code))) {
+        fs::path lying = fs::canonical(fs::u8path(name), code);
         if (!code)
-            path = lying.string();
+            path = lying.u8string();
     }
 #endif
     std::string beside;
@@ -408,19 +488,19 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         if (fchmod(fd, old.st_mode & 07777) != 0) {
             error = failure("set the mode of", beside);
             closeFile(fd);
-            std::remove(beside.c_str());
+            removeBeside(beside, error);
             return false;
         }
     }
 #endif
     if (!writeOpened(fd, "create", beside, produce, true, error)) {
         if (fd >= 0)
-            std::remove(beside.c_str());
+            removeBeside(beside, error);
         return false;
     }
     if (!renameOver(beside, path)) {
         error = failure("rename " + beside + " to", path);
-        std::remove(beside.c_str());
+        removeBeside(beside, error);
         return false;
     }
     return true;

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "files.h"
-#include "geometry.h"
+#include "base/files.h"
+#include "base/geometry.h"
 
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "geometry.h"
+#include "base/geometry.h"
 
 struct Options {
     std::string drawing, tool, output, picture;

@@ -1,13 +1,13 @@
 // Writes the exchange files and reads the command streams back.
-#include "exchange.h"
+#include "exchange/exchange.h"
 
 #include <algorithm>
 #include <charconv>
 #include <limits>
 #include <sstream>
 
-#include "numbers.h"
-#include "text.h"
+#include "base/numbers.h"
+#include "base/text.h"
 
 namespace {
 

@@ -1,0 +1,198 @@
+#!/usr/bin/python3
+"""The Windows stand-in under Wine as its users have it: folders and names in Japanese or with
+accents, devices, long paths, a target held open for a moment. Every run goes through cmd
+with a TEMP of its own, which must be empty afterwards.
+Usage: windows_test.py --tool LINETILT-HOST.EXE --runner WINE [--locale ja_JP.UTF-8]"""
+import argparse, os, pty, re, select, shutil, subprocess, sys, tempfile, time
+
+ap = argparse.ArgumentParser()
+ap.add_argument("--tool", required=True)
+ap.add_argument("--runner", required=True)
+ap.add_argument("--locale", default="C.UTF-8")
+opts = ap.parse_args()
+BUILD = os.path.dirname(os.path.abspath(opts.tool))
+WINE = opts.runner.split()
+failures = []
+env = dict(os.environ, LC_ALL=opts.locale)
+if subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.lower().find(
+        opts.locale.lower().replace("utf-8", "utf8")) < 0:
+    # No such locale on this machine: made from the system's sources into a folder of the test's own.
+    env["LOCPATH"] = tempfile.mkdtemp(prefix="locale-")
+    name, charset = opts.locale.split(".")
+    # Its status may be 1 for warnings alone: the locale made is what counts.
+    subprocess.run(["localedef", "-i", name, "-f", charset, os.path.join(env["LOCPATH"], opts.locale)])
+    if not os.path.isdir(os.path.join(env["LOCPATH"], opts.locale)):
+        sys.exit(f"cannot make the locale {opts.locale}: localedef needs Debian's locales package")
+
+
+def check(ok, what):
+    if not ok:
+        failures.append(what)
+        print("FAIL:", what, file=sys.stderr)
+    return ok
+
+
+def windows(path):
+    return "Z:" + path.replace("/", "\\")
+
+
+R12 = "  0\nSECTION\n  2\nENTITIES\n{}  0\nENDSEC\n  0\nEOF\n"
+DRAWING = "lc2\r\n 0 0 100 0\r\n 0 0 0 100\r\n"
+TURNED = (" 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n"
+          " 0.000000000000 0.000000000000 -17.364817766693 98.480775301221 \r\n")
+
+
+def line(layer, x2):
+    return f"  0\nLINE\n  8\n{layer}\n 10\n0\n 20\n0\n 11\n{x2}\n 21\n0\n"
+
+
+def host(work, *args, program=None, temp="Temp", console=False):
+    """Runs the stand-in in WORK through cmd, with WORK/TEMP as its TEMP: (status, stdout, stderr).
+    With CONSOLE, in a terminal, which Wine makes the program's console: all it says is in stdout."""
+    temp = os.path.join(work, temp)
+    os.makedirs(temp, exist_ok=True)
+    # Word by word: Wine quotes a word with a blank as cmd reads it, and would escape a quote of ours.
+    words = ["set", f"TEMP={windows(temp)}", "&&", "set", f"TMP={windows(temp)}", "&&",
+            windows(program or os.path.abspath(opts.tool)), *args]
+    if console:
+        master, terminal = pty.openpty()
+        run = subprocess.Popen(WINE + ["cmd", "/c", *words], cwd=work, stdin=terminal, stdout=terminal,
+                               stderr=terminal, env=env)
+        os.close(terminal)
+        said = b""
+        # Wine's own processes that outlive the run keep the terminal: its end is the run's end.
+        while True:
+            ready = select.select([master], [], [], 0.2)[0]
+            try:
+                said += os.read(master, 1 << 16) if ready else b""
+            except OSError:
+                break
+            if not ready and run.poll() is not None:
+                break
+        os.close(master)
+        texts = [re.sub(r"\x1b\[[0-9;?]*[A-Za-z]", "", said.decode(errors="replace")), ""]
+        status = run.wait()
+    else:
+        # Files, not pipes: Wine's own processes that outlive the run inherit its pipes.
+        with open(os.path.join(work, "..out"), "w+b") as out, open(os.path.join(work, "..err"), "w+b") as err:
+            status = subprocess.run(WINE + ["cmd", "/c", *words], cwd=work, stdout=out, stderr=err, env=env,
+                                    timeout=300).returncode
+            texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
+        os.remove(os.path.join(work, "..out"))
+        os.remove(os.path.join(work, "..err"))
+    check(not os.listdir(temp), f"{args}: left in TEMP: {os.listdir(temp)}")
+    shutil.rmtree(temp)
+    return status, *texts
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def write(path, data):
+    with open(path, "wb") as f:
+        f.write(data.encode() if isinstance(data, str) else data)
+
+
+def names_and_folders(root):
+    """A TEMP and an install folder whose names are not ASCII; Japanese file and layer names."""
+    for folder in ["Jürgen", "山田 太郎"]:
+        work = os.path.join(root, folder)
+        os.makedirs(work)
+        for exe in ["linetilt-host.exe", "linetilt.exe"]:
+            shutil.copy(os.path.join(BUILD, exe), work)
+        write(os.path.join(work, "d.txt"), DRAWING)
+        for program, temp in [(None, "Temp"), (os.path.join(work, "linetilt-host.exe"), os.path.join(root, "Temp"))]:
+            status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", program=program, temp=temp)
+            check(status == 0 and read(os.path.join(work, "new.txt")) == ("lc2\r\n" + TURNED).encode(),
+                  f"folder {folder}, {'install' if program else 'TEMP'}: status {status} {err}")
+            if os.path.exists(os.path.join(work, "new.txt")):
+                os.remove(os.path.join(work, "new.txt"))
+        check(sorted(os.listdir(work)) == sorted(["linetilt-host.exe", "linetilt.exe", "d.txt"]),
+              f"folder {folder}: {os.listdir(work)}")
+    work = os.path.join(root, "layers")
+    os.makedirs(work)
+    write(os.path.join(work, "図面.dxf"), R12.format(line("壁", 10) + line("0", 20) + line("扉", 30)))
+    status, out, err = host(work, "図面.dxf", "--at", "0,0", "--layer", "壁", "-o", "壁.dxf")
+    check(status == 0 and out.startswith("1 lines selected, 1 turned") and os.path.exists(os.path.join(work, "壁.dxf"))
+          and sorted(os.listdir(work)) == ["図面.dxf", "壁.dxf"], f"layer 壁: status {status} {out} {err}")
+    status, out, err = host(work, "図面.dxf", "--at", "0,0", "--layer", "窓", "-o", "窓.dxf")
+    check(status == 2 and "--layer 窓" in err and not os.path.exists(os.path.join(work, "窓.dxf")),
+          f"layer 窓: status {status} {err}")
+
+
+def devices(root):
+    """-o NUL, --svg NUL and -o CON are written into; nothing is left beside them."""
+    work = os.path.join(root, "devices")
+    os.makedirs(work)
+    write(os.path.join(work, "d.txt"), DRAWING)
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "NUL", "--svg", "nul")
+    check(status == 0 and sorted(os.listdir(work)) == ["d.txt"], f"-o NUL: status {status} {err} {os.listdir(work)}")
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "CON", console=True)
+    check(status == 0 and "98.480775301221" in out and "cannot" not in out and sorted(os.listdir(work)) == ["d.txt"],
+          f"-o CON: status {status} {out} {os.listdir(work)}")
+
+
+def long_path(root):
+    """An -o path over 260 characters is written; nothing is left beside it."""
+    work = os.path.join(root, "long")
+    deep = os.path.join("a" * 120, "b" * 120, "c" * 40)
+    os.makedirs(os.path.join(work, deep))
+    write(os.path.join(work, "d.txt"), DRAWING)
+    target = os.path.join(work, deep, "new.txt")
+    check(len(windows(target)) > 260, "the long path is long")
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", windows(target))
+    check(status == 0 and read(target) == ("lc2\r\n" + TURNED).encode() and os.listdir(os.path.dirname(target)) ==
+          ["new.txt"], f"long -o: status {status} {err}")
+
+
+def held(root):
+    """A target a viewer holds for a moment is replaced once it lets go; one held on fails after
+    about two seconds, keeps what it held and names Windows' reason."""
+    work = os.path.join(root, "held")
+    os.makedirs(work)
+    write(os.path.join(work, "d.txt"), DRAWING)
+    for seconds, status_wanted in [(1.5, 0), (8, 4)]:
+        write(os.path.join(work, "new.txt"), "old")
+        ready = os.path.join(work, "..ready")
+        holder = subprocess.Popen(WINE + [os.path.join(BUILD, "tests", "holdfile.exe"), "new.txt", "r", str(seconds),
+                                          "..ready"], cwd=work, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        while holder.poll() is None and not os.path.exists(ready):
+            time.sleep(0.05)
+        start = time.monotonic()
+        status, _, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt")
+        spent = time.monotonic() - start
+        holder.wait()
+        os.remove(ready)
+        got = read(os.path.join(work, "new.txt"))
+        left = sorted(set(os.listdir(work)) - {"d.txt", "new.txt"})
+        if status_wanted == 0:
+            check(status == 0 and got == ("lc2\r\n" + TURNED).encode() and not left,
+                  f"held {seconds} s: status {status} {err} {left}")
+        else:
+            # Windows' own reason, not the C library's nearest errno.
+            check(status == 4 and got == b"old" and not left and spent < seconds - 1 and
+                  "Input/output error" not in err and "Permission denied" not in err,
+                  f"held {seconds} s: status {status} in {spent:.1f} s, {err} {left}")
+
+
+def reasons(root):
+    """Messages name the reason Windows gives."""
+    work = os.path.join(root, "reasons")
+    os.makedirs(work)
+    write(os.path.join(work, "d.txt"), DRAWING)
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "no such folder\\new.txt")
+    check(status == 4 and "No such file or directory" not in err and err.rstrip().endswith(
+        "" if opts.locale.startswith("ja") else "Path not found"), f"reason: {err}")
+    status, out, err = host(work, "無い.txt", "--at", "0,0")
+    check(status == 3 and "無い.txt" in err and "No such file or directory" not in err, f"reason: {err}")
+
+
+with tempfile.TemporaryDirectory() as root:
+    for group in [names_and_folders, devices, long_path, held, reasons]:
+        group(root)
+if "LOCPATH" in env:
+    shutil.rmtree(env["LOCPATH"])
+print(f"{len(failures)} failures")
+sys.exit(1 if failures else 0)
