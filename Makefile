@@ -17,7 +17,7 @@ PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows web web-test demo check test sanitize fuzz coverage bench soak install dist release-check clean
+.PHONY: all build windows web web-test web-tools demo check test sanitize fuzz coverage bench soak install dist release-check clean
 
 all: build
 
@@ -43,14 +43,17 @@ web:
 
 # The page's code in node against the native stand-in on every 10th of librecad-data's
 # drawings, then the page itself in Debian's chromium, driven by playwright-core from npm.
-web-test: build web
-	@scripts/need-packages $(PAGE_TEST_PACKAGES)
-	@cd tests/web && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund --loglevel=error; }
+web-test: build web web-tools
 	@echo "== the page's code in node, librecad-data's drawings against the native stand-in =="
 	@node tests/web/corpus_test.js --host $(BUILD)/linetilt-host --web build-web --corpus /usr/share/librecad --every 10
 	@echo "== the page in headless chromium =="
 	@node tests/web/page_test.js --page $(BUILD)/web/linetilt.html --host $(BUILD)/linetilt-host \
 	    --examples examples --screenshot $(BUILD)/web/page.png
+
+# Debian's chromium, and playwright-core from npm as package-lock.json pins it, to drive it.
+web-tools:
+	@scripts/need-packages $(PAGE_TEST_PACKAGES)
+	@cd tests/web && { [ -d node_modules/playwright-core ] || npm ci --no-audit --no-fund --loglevel=error; }
 
 # The host's stand-in runs the tool on a drawing, as the CAD program would, at debug level 1
 # so that the picture also shows the text labels the tool puts at the turned lines' ends.
@@ -118,6 +121,9 @@ bench:
 	@echo "== the host's stand-in on DXF drawings =="
 	@scripts/need-packages time
 	@bench/host_bench.py $(BUILD)/linetilt-host $(BUILD)/linetilt
+	@echo "== the page in headless chromium against the native stand-in =="
+	@$(MAKE) web web-tools >/dev/null
+	@node bench/web_bench.js $(BUILD)/web/linetilt.html $(BUILD)/linetilt-host 3
 
 # The fast number paths against the C library and std::to_chars: `make soak SOAK=N` draws
 # N random cases for each (make test draws 200000).
