@@ -1,10 +1,10 @@
 # The WebAssembly build of both programs for the page (`make web`), with emscripten. Each
 # program is a module factory: the page makes a fresh instance of the tool for every run, and
-# one of the stand-in for each drawing it works. The module is in the script itself
-# (SINGLE_FILE) and is compiled as it is made, so that the stand-in can run the tool within
-# one call, from its worker.
+# one of the stand-in for each drawing it works. The page compiles each .wasm once and hands
+# it to every instance (web/engine.js), which is made at once, without waiting, so that the
+# stand-in can run the tool within one call, from its worker.
 set(web_module_options
-  -sMODULARIZE=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1 -sSINGLE_FILE=1
+  -sMODULARIZE=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1
   -sWASM_ASYNC_COMPILATION=0 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker,node
   -sEXPORTED_RUNTIME_METHODS=FS,callMain,ccall,UTF8ToString)
 target_link_options(linetilt PRIVATE ${web_module_options} -sEXPORT_NAME=createTool)

@@ -1,12 +1,14 @@
 #!/usr/bin/python3
 """Puts the page together as one file: the HTML, its style, its script, and the worker's
-script (both WebAssembly modules, engine.js, worker.js) as text the page starts the worker from.
+script (both programs' WebAssembly and loaders, engine.js, worker.js) as text the page starts the worker from.
 Usage: build_page.py WEB_SOURCES TOOL_JS HOST_JS OUT_HTML"""
-import os, sys
+import base64, os, sys
 
 sources, tool, host, out = sys.argv[1:5]
 read = lambda path: open(path, encoding="utf-8").read()
-worker = "\n".join([read(tool), read(host), read(os.path.join(sources, "engine.js")),
+wasm = lambda script: base64.b64encode(open(script[:-3] + ".wasm", "rb").read()).decode()
+modules = f'const WASM = {{ tool: "{wasm(tool)}", host: "{wasm(host)}" }};'
+worker = "\n".join([modules, read(tool), read(host), read(os.path.join(sources, "engine.js")),
                     read(os.path.join(sources, "worker.js"))])
 page = read(os.path.join(sources, "page.html"))
 for name, text in [("STYLE", read(os.path.join(sources, "page.css"))), ("WORKER", worker),

@@ -2,6 +2,20 @@
 // modules run on a drawing held in memory. Used by the page's worker, and by the tests in node.
 "use strict";
 
+// A module factory whose instances share `compiled`, the module's WebAssembly compiled once:
+// a new instance then costs its memory and its start, not a compilation, and runs code the
+// engine has already optimised.
+function sharing(factory, compiled) {
+    return (module) => {
+        module.instantiateWasm = (imports, receive) => {
+            const instance = new WebAssembly.Instance(compiled, imports);
+            receive(instance, compiled);
+            return instance.exports;
+        };
+        return factory(module);
+    };
+}
+
 // Runs the tool as a new process would run: a fresh instance of its module, in a directory
 // of its in-memory file system holding `files` (name -> bytes), with `args` as its arguments.
 // Returns its exit status (0..255, as a process's), the files it left there, and its output.
@@ -143,4 +157,4 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
 }
 
 if (typeof module === "object" && module.exports)
-    module.exports = { runToolInstance, openDrawing, runDrawing, standInArguments, drawingName };
+    module.exports = { sharing, runToolInstance, openDrawing, runDrawing, standInArguments, drawingName };

@@ -1,21 +1,26 @@
 // The page's worker: opens drawings and runs the stand-in and the tool on them, away from the
 // page, so that the page answers while a large drawing is worked. createHost and createTool,
-// the two modules, and the functions of engine.js come before this in the worker's script.
+// the two modules' factories, WASM (their WebAssembly, in base64) and the functions of
+// engine.js come before this in the worker's script.
 "use strict";
+
+const decoded = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+const host = sharing(createHost, new WebAssembly.Module(decoded(WASM.host)));
+const tool = sharing(createTool, new WebAssembly.Module(decoded(WASM.tool)));
 
 self.onmessage = (event) => {
     const job = event.data;
     const drawing = { name: job.name, bytes: job.bytes };
     try {
         if (job.kind === "open") {
-            const opened = openDrawing(createHost, createTool, drawing);
+            const opened = openDrawing(host, tool, drawing);
             const s = opened.shown;
             self.postMessage({ kind: "opened", id: job.id, ...opened },
                              s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer] : []);
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });
-            const result = runDrawing(createHost, createTool, drawing, job.options, progress);
+            const result = runDrawing(host, tool, drawing, job.options, progress);
             const moved = [];
             if (result.bytes)
                 moved.push(result.bytes.buffer);
