@@ -1,4 +1,4 @@
-// The stand-in's exit statuses, and ending the run with one.
+// The stand-in's exit statuses, and how a step that cannot go on tells main why.
 #pragma once
 
 #include <string>
@@ -6,6 +6,12 @@
 // Exit statuses; the manual page lists them.
 enum Status { OK = 0, TOOL_FAILED = 1, USAGE = 2, DRAWING_REFUSED = 3, NOT_WRITTEN = 4 };
 
-// Says `message` on standard error and ends the run with `status`.
-[[noreturn]] void fail(int status, const std::string& message);
+// Why the run ends early: the status, and the message for standard error ("" when the step
+// has said all it had to). Steps hand it up to main, which alone ends the process.
+struct Failure {
+    int status = OK;
+    std::string message;
+};
 
+// Sets `failure` and returns false, for a step that ends with `return failed(...)`.
+bool failed(Failure& failure, int status, std::string message);

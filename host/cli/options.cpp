@@ -50,9 +50,8 @@ std::string checkHandles(const std::string& text)
 
 }  // namespace
 
-Options parseOptions(int argc, char** argv)
+bool parseOptions(int argc, char** argv, Options& o, Failure& failure)
 {
-    Options o;
     o.tool = toolBeside();
     // What follows "--" goes to the tool untouched, switches beginning with "/" included.
     int split = argc;
@@ -94,10 +93,10 @@ Options parseOptions(int argc, char** argv)
     try {
         app.parse(split, argv);
     } catch (const CLI::Success& e) {
-        std::exit(app.exit(e));
+        return failed(failure, app.exit(e), "");
     } catch (const CLI::ParseError& e) {
         app.exit(e);
-        std::exit(2);
+        return failed(failure, USAGE, "");
     }
     auto point = splitCommas(at);
     parseNumber(point[0], o.at.x);
@@ -109,5 +108,5 @@ Options parseOptions(int argc, char** argv)
             o.selection.insert(std::atol(n.c_str()));
     if (!handles.empty())
         o.handles = splitCommas(handles);
-    return o;
+    return true;
 }

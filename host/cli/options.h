@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/geometry.h"
+#include "base/status.h"
 
 struct Options {
     std::string drawing, tool, output, picture;
@@ -17,5 +18,6 @@ struct Options {
     std::vector<std::string> switches;  // for the tool, after "--"
 };
 
-// Parses the command line; prints help, the version or the error and exits where it must.
-Options parseOptions(int argc, char** argv);
+// Parses the command line into `o`. False where the run ends here: after help or the version
+// (status 0), or a usage error; what there was to say is said, and `failure` holds the status.
+bool parseOptions(int argc, char** argv, Options& o, Failure& failure);

@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <sstream>
 
-#include "exchange/exchange.h"
 #include "base/text.h"
+#include "exchange/exchange.h"
 
 int colourOf(const Attributes& attributes)
 {

@@ -5,10 +5,10 @@
 #include <memory>
 #include <set>
 
-#include "drawing/drawing.h"
-#include "drawing/dxf.h"
 #include "base/memory.h"
 #include "base/status.h"
+#include "drawing/drawing.h"
+#include "drawing/dxf.h"
 #include "picture/svg.h"
 
 namespace {
@@ -23,21 +23,22 @@ std::string handleKey(std::string_view handle)
 
 }  // namespace
 
-Plan recordPlan(const Options& o, FileBytes bytes)
+bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
 {
     if (!o.layers.empty() || !o.handles.empty())
-        fail(USAGE, "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
+        return failed(failure, USAGE,
+                      "--layer and --handle are for DXF drawings; " + o.drawing + " is record text");
     auto drawing = std::make_shared<Drawing>();
     std::string problem;
     if (!readDrawing(std::move(bytes), o.drawing, o.selection, *drawing, problem))
-        fail(DRAWING_REFUSED, problem);
+        return failed(failure, DRAWING_REFUSED, problem);
     for (long number : o.selection) {
         bool isLine = number <= static_cast<long>(drawing->lines.size()) && drawing->lines[number - 1].isLine;
         if (!isLine)
-            fail(USAGE, "--select " + std::to_string(number) + ": line " + std::to_string(number) + " of " +
-                            o.drawing + " is not a line record");
+            return failed(failure, USAGE,
+                          "--select " + std::to_string(number) + ": line " + std::to_string(number) + " of " +
+                              o.drawing + " is not a line record");
     }
-    Plan plan;
     for (const auto& line : drawing->lines) {
         if (!line.isLine)
             continue;
@@ -58,13 +59,14 @@ Plan recordPlan(const Options& o, FileBytes bytes)
                 replacements[jobs[i].id] = {std::string(jobs[i].record)};  // left as it was
         put(newDrawing(*drawing, replacements));
     };
-    return plan;
+    return true;
 }
 
-Plan dxfPlan(const Options& o, FileBytes bytes)
+bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
 {
     if (!o.selection.empty())
-        fail(USAGE, "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
+        return failed(failure, USAGE,
+                      "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
     std::set<std::string> layers, handles;
     for (const auto& layer : o.layers)
         layers.insert(foldedName(layer));
@@ -75,7 +77,6 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         return o.drawing + ":" + std::to_string(line.line) + ": LINE" +
                (line.handle.empty() ? "" : " " + std::string(line.handle));
     };
-    Plan plan;
     plan.dropsVanish = false;
     // Room for as many lines as a drawing of LINEs alone would hold, about; room never
     // touched costs no memory, and the tables are not moved again and again as they grow.
@@ -115,9 +116,9 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
     };
     std::string problem;
     if (!readDxf(std::move(bytes), *drawing, take, problem))
-        fail(DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
+        return failed(failure, DRAWING_REFUSED, o.drawing + ": " + problem + "; nothing is written");
     if (!refusal.empty())
-        fail(DRAWING_REFUSED, refusal);
+        return failed(failure, DRAWING_REFUSED, refusal);
     plan.notDrawn += drawing->otherEntities;
     for (const auto& [segment, colour, layer] : drawn) {
         int index = colour;
@@ -129,13 +130,15 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
     }
     for (const auto& handle : o.handles)
         if (!named.count(handleKey(handle)))
-            fail(USAGE, "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
-                            (layers.empty() ? "" : " on the layers named") + "; nothing is written");
+            return failed(failure, USAGE,
+                          "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
+                              (layers.empty() ? "" : " on the layers named") + "; nothing is written");
     // A layer name mistyped, or mangled on its way, would otherwise turn nothing and say nothing of it.
     for (const auto& layer : o.layers)
         if (!onLayers.count(foldedName(layer)))
-            fail(USAGE, "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
-                            (handles.empty() ? "" : " of the handles named") + "; nothing is written");
+            return failed(failure, USAGE,
+                          "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
+                              (handles.empty() ? "" : " of the handles named") + "; nothing is written");
     plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
                                                        const std::function<void(std::string_view)>& put) {
         DxfWriter writer(*drawing, put);
@@ -152,5 +155,19 @@ Plan dxfPlan(const Options& o, FileBytes bytes)
         }
         writer.finish();
     };
-    return plan;
+    return true;
+}
+
+bool planDrawing(const Options& o, Plan& plan, DrawingKind& kind, Failure& failure)
+{
+    std::string problem;
+    FileBytes bytes;
+    if (!bytes.read(o.drawing, problem))
+        return failed(failure, DRAWING_REFUSED, problem);
+    kind = kindOf(bytes.view());
+    if (kind == DrawingKind::BinaryDxf)
+        return failed(failure, DRAWING_REFUSED,
+                      o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
+    return kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes), plan, failure)
+                                    : recordPlan(o, std::move(bytes), plan, failure);
 }

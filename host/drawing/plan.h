@@ -8,11 +8,13 @@
 #include <string_view>
 #include <vector>
 
-#include "exchange/exchange.h"
 #include "base/files.h"
 #include "base/geometry.h"
 #include "base/memory.h"
+#include "base/status.h"
 #include "cli/options.h"
+#include "drawing/dxf.h"
+#include "exchange/exchange.h"
 
 // What one line became.
 struct Outcome {
@@ -39,7 +41,11 @@ struct Plan {
     bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
 };
 
-// The plan for a drawing in the host's record text; ends the run on a refusal.
-Plan recordPlan(const Options& o, FileBytes bytes);
-// The plan for an ASCII DXF drawing: its selected LINEs; ends the run on a refusal.
-Plan dxfPlan(const Options& o, FileBytes bytes);
+// Reads the drawing `o` names, tells its kind and makes its plan; false with `failure` when
+// it cannot be read or is refused.
+bool planDrawing(const Options& o, Plan& plan, DrawingKind& kind, Failure& failure);
+
+// The plan for a drawing in the host's record text; false with `failure` on a refusal.
+bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure);
+// The plan for an ASCII DXF drawing: its selected LINEs; false with `failure` on a refusal.
+bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure);

@@ -9,9 +9,9 @@
 #include <string_view>
 #include <vector>
 
-#include "drawing/drawing.h"
 #include "base/geometry.h"
 #include "base/memory.h"
+#include "drawing/drawing.h"
 
 // The most records the tool takes in one exchange file.
 constexpr long RECORD_LIMIT = 50000;

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "exchange/exchange.h"
 #include "base/geometry.h"
+#include "exchange/exchange.h"
 
 struct Turn {
     Segment before, after;

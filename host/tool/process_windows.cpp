@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "base/system.h"
 #include "tool/process.h"
 #include "tool/runner.h"
-#include "base/system.h"
 
 namespace {
 

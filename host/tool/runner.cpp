@@ -10,9 +10,9 @@
 #include <random>
 
 #include "base/files.h"
-#include "tool/process.h"
 #include "base/status.h"
 #include "base/system.h"
+#include "tool/process.h"
 
 namespace fs = std::filesystem;
 
@@ -134,15 +134,15 @@ int stopSignal()
     return stopping;
 }
 
-void stopIfAsked()
+bool carryOn(Failure& failure)
 {
     int signal = stopping;
     if (signal == 0)
-        return;
+        return true;
 #ifdef _WIN32
     std::string name;
 #else
     std::string name = std::string(" (") + strsignal(signal) + ")";
 #endif
-    fail(128 + signal, "stopped by signal " + std::to_string(signal) + name + "; nothing is written");
+    return failed(failure, 128 + signal, "stopped by signal " + std::to_string(signal) + name + "; nothing is written");
 }

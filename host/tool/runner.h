@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/status.h"
 #include "tool/process.h"
 
 struct ToolRun {
@@ -48,5 +49,5 @@ void takeSignals();
 // The signal that asked the run to stop, 0 while none has.
 int stopSignal();
 
-// When a signal asked the run to stop: says so and ends it with 128 + its number.
-void stopIfAsked();
+// True while no signal has asked the run to stop; then false, with 128 + its number.
+bool carryOn(Failure& failure);
