@@ -126,8 +126,9 @@ function standInArguments(name, options) {
     return args;
 }
 
-// Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle}: its exit
-// status, summary and messages, and the new drawing's bytes with what the page draws of it.
+// Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle, and
+// before: the drawing's lines as openDrawing gave them, for the pivots; none for no picture}:
+// its exit status, summary and messages, and the new drawing's bytes with what the page draws.
 function runDrawing(createHost, createTool, drawing, options, onRun) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
@@ -142,12 +143,15 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     const result = host.finish(returned);
     result.args = args;
     const out = "/result/" + name;
-    if (result.status === 0 && host.FS.analyzePath(out).exists) {
+    if (result.status === 0 && host.FS.analyzePath(out).exists && !options.before)
         result.bytes = host.FS.readFile(out);
-        // A stand-in that has ended is not called again: a fresh one compares the two drawings.
-        const viewer = standIn(createHost, createTool, { name, bytes: drawing.bytes });
-        viewer.FS.writeFile("/drawing/new", result.bytes);
-        if (viewer.ccall("linetilt_result", "number", ["string", "string", "string"], [name, "new", "/after"]) === 0) {
+    if (result.status === 0 && host.FS.analyzePath(out).exists && options.before) {
+        result.bytes = host.FS.readFile(out);
+        // A stand-in that has ended is not called again: a fresh one reads the new drawing.
+        const viewer = standIn(createHost, createTool, { name: "new", bytes: result.bytes });
+        viewer.FS.writeFile("/before.lines", new Uint8Array(options.before.buffer, options.before.byteOffset,
+                                                            options.before.byteLength));
+        if (viewer.ccall("linetilt_result", "number", ["string", "string", "string"], ["/before.lines", "new", "/after"]) === 0) {
             result.after = readShown(viewer, "/after");
             const pivots = viewer.FS.readFile("/after.pivots");
             result.pivots = new Float64Array(pivots.buffer.slice(pivots.byteOffset, pivots.byteOffset + pivots.byteLength));

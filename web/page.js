@@ -129,6 +129,7 @@ function run() {
     setBusy(true);
     say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
     started = performance.now();
+    options.before = drawing.shown.lines;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
 }
 let runs = 1, started = 0;
@@ -234,18 +235,18 @@ function resize() {
         canvas.width = w, canvas.height = h;
 }
 
+// Each line in the colour (0xRRGGBB) that `colourOf` gives its index; one path a colour.
 function strokeLines(g, shown, colourOf, width) {
     const lines = shown.lines;
     const paths = new Map();
+    const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
     for (let i = 0, n = lines.length / 4; i < n; ++i) {
         const colour = colourOf(i);
-        if (colour === null)
-            continue;
-        if (!paths.has(colour))
-            paths.set(colour, new Path2D());
-        const path = paths.get(colour);
-        const [x1, y1] = toScreen(lines[4 * i], lines[4 * i + 1]);
-        const [x2, y2] = toScreen(lines[4 * i + 2], lines[4 * i + 3]);
+        let path = paths.get(colour);
+        if (path === undefined)
+            paths.set(colour, path = new Path2D());
+        const x1 = ox + lines[4 * i] * s, y1 = oy - lines[4 * i + 1] * s;
+        const x2 = ox + lines[4 * i + 2] * s, y2 = oy - lines[4 * i + 3] * s;
         if (isFinite(x1) && isFinite(y1) && isFinite(x2) && isFinite(y2)) {
             path.moveTo(x1, y1);
             path.lineTo(x2, y2);
@@ -253,7 +254,7 @@ function strokeLines(g, shown, colourOf, width) {
     }
     g.lineWidth = width;
     for (const [colour, path] of paths) {
-        g.strokeStyle = colour;
+        g.strokeStyle = hex(colour);
         g.stroke(path);
     }
 }
@@ -270,9 +271,9 @@ function draw() {
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
     if (result && result.after) {
-        strokeLines(g, shown, () => "#bbbbbb", 1 * ratio);
+        strokeLines(g, shown, () => 0xbbbbbb, 1 * ratio);
         const after = result.after;
-        strokeLines(g, after, (i) => hex(after.colours[i]), 2 * ratio);
+        strokeLines(g, after, (i) => after.colours[i], 2 * ratio);
         g.fillStyle = "#000000";
         const pivots = result.pivots;
         for (let i = 0; i < pivots.length; i += 2) {
@@ -282,7 +283,7 @@ function draw() {
     } else {
         const chosen = new Set(drawing.shown.layers.length ? chosenLayers() : []);
         const all = shown.layers.length === 0;
-        strokeLines(g, shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? hex(shown.colours[i]) : "#d0d0d0",
+        strokeLines(g, shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
                     1.5 * ratio);
     }
     const p = indicated();

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 #include <map>
 #include <string>
 #include <vector>
@@ -119,29 +121,38 @@ EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
     return lastError.empty() ? 0 : 1;
 }
 
-// After a run: the lines of NEW beside those of DRAWING, and OUT.pivots (x y of each turned
-// line's pivot, doubles). The lines pair up in order; a record drawing's line of no length is
-// dropped by the tool and has no partner.
-EMSCRIPTEN_KEEPALIVE int linetilt_result(const char* drawing, const char* newDrawing, const char* out)
+// After a run: the lines of NEW, and OUT.pivots (x y of each turned line's pivot, doubles).
+// BEFORE holds the lines of the drawing as linetilt_view wrote them, so that the drawing is
+// not read again. The lines pair up in order; a record drawing's line of no length is dropped
+// by the tool and has no partner.
+EMSCRIPTEN_KEEPALIVE int linetilt_result(const char* before, const char* newDrawing, const char* out)
 {
-    Shown before, after;
-    lastError = read(drawing, before);
-    if (lastError.empty())
-        lastError = read(newDrawing, after);
+    Shown after;
+    lastError = read(newDrawing, after);
     if (!lastError.empty())
         return 1;
-    bool records = before.names.empty() && after.names.empty();
+    std::string bytes;
+    if (!readWhole(before, bytes, lastError))
+        return 1;
+    std::vector<Segment> lines(bytes.size() / sizeof(Segment));
+    std::memcpy(lines.data(), bytes.data(), lines.size() * sizeof(Segment));
+    bool records = after.names.empty();
     std::vector<Point> pivots;
     std::size_t j = 0;
-    for (std::size_t i = 0; i < before.segments.size() && j < after.segments.size(); ++i) {
-        const Segment& b = before.segments[i];
-        if (records && b.a.x == b.b.x && b.a.y == b.b.y && before.segments.size() - i > after.segments.size() - j)
+    for (std::size_t i = 0; i < lines.size() && j < after.segments.size(); ++i) {
+        const Segment& b = lines[i];
+        if (records && b.a.x == b.b.x && b.a.y == b.b.y && lines.size() - i > after.segments.size() - j)
             continue;
-        const Segment& a = after.segments[j++];
+        Segment a = after.segments[j++];
         bool same = (a.a.x == b.a.x && a.a.y == b.a.y && a.b.x == b.b.x && a.b.y == b.b.y) ||
                     (a.a.x == b.b.x && a.a.y == b.b.y && a.b.x == b.a.x && a.b.y == b.a.y);
-        if (!same)
-            pivots.push_back(turnOf(b, a).pivot);
+        if (same)
+            continue;
+        // A LINE keeps its direction in the new drawing; the tool's order, which turnOf
+        // expects, puts the end of smaller x first.
+        if (!records && b.a.x > b.b.x)
+            std::swap(a.a, a.b);
+        pivots.push_back(turnOf(b, a).pivot);
     }
     if (!writeShown(out, after) || !write(std::string(out) + ".pivots", pivots.data(), pivots.size() * sizeof(Point)))
         lastError = "cannot keep the new drawing's lines in memory";
