@@ -16,6 +16,21 @@ function sharing(factory, compiled) {
     };
 }
 
+// The in-memory file system grows a file by an eighth at a time past 1 MiB, copying it whole
+// each time: a drawing of many megabytes written in pieces was copied some twenty times.
+// Doubled instead, as below 1 MiB.
+function roomyFiles(FS) {
+    FS.filesystems.MEMFS.expandFileStorage = (node, wanted) => {
+        const had = node.contents ? node.contents.length : 0;
+        if (had >= wanted)
+            return;
+        const contents = new Uint8Array(Math.max(wanted, had * 2, 256));
+        if (node.usedBytes > 0)
+            contents.set(node.contents.subarray(0, node.usedBytes), 0);
+        node.contents = contents;
+    };
+}
+
 // Runs the tool as a new process would run: a fresh instance of its module, in a directory
 // of its in-memory file system holding `files` (name -> bytes), with `args` as its arguments.
 // Returns its exit status (0..255, as a process's), the files it left there, and its output.
@@ -31,6 +46,7 @@ function runToolInstance(createTool, args, files) {
     };
     createTool(tool);
     const FS = tool.FS;
+    roomyFiles(FS);
     FS.mkdir("/work");
     for (const name of Object.keys(files))
         FS.writeFile("/work/" + name, files[name]);
@@ -63,6 +79,7 @@ function standIn(createHost, createTool, drawing, onRun) {
         },
     };
     createHost(host);
+    roomyFiles(host.FS);
     host.FS.mkdir("/drawing");
     host.FS.writeFile("/drawing/" + drawing.name, drawing.bytes);
     host.FS.chdir("/drawing");
