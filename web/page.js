@@ -7,8 +7,11 @@ const LINES_PER_RUN = 24999;  // the tool's record limit, less the two head reco
 
 const worker = new Worker(URL.createObjectURL(new Blob([$("worker-source").textContent], { type: "text/javascript" })));
 let drawing = null;  // {name, bytes, shown}
+let opening = null;  // the bytes of the drawing being opened
 let result = null;   // the last run's, while its inputs stand
 let jobs = 0;        // the id of the newest request; older answers are ignored
+let runs = 1;        // the runs of the tool the current run makes, for the progress bar
+let started = 0;     // when it started
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
 
@@ -38,24 +41,21 @@ async function open(file) {
     setBusy(true);
     $("progress").removeAttribute("value");  // working, no measure yet
     say("Reading " + file.name + " ...");
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: bytes.slice() });
-    pendingBytes = bytes;
+    opening = new Uint8Array(await file.arrayBuffer());
+    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
 }
-let pendingBytes = null;
 
 function opened(message) {
-    setBusy(false);
     $("progress").value = 0;
     if (message.error) {
         drawing = null;
-        $("run").disabled = true;
+        setBusy(false);  // with no drawing, nothing to run
         say("");
         complain(message.error);
         draw();
         return;
     }
-    drawing = { name: message.name, bytes: pendingBytes, shown: message.shown };
+    drawing = { name: message.name, bytes: opening, shown: message.shown };
     setBusy(false);
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
@@ -132,7 +132,6 @@ function run() {
     options.before = drawing.shown.lines;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
 }
-let runs = 1, started = 0;
 
 function finished(message) {
     setBusy(false);

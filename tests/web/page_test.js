@@ -121,8 +121,15 @@ function native(name, bytes, args) {
         check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
     }
 
-    check(requests.length === 0, "requests: " + requests.join(", "));
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
+    // The page's policy refuses a request of its own: one tried is refused before it is made.
+    const refused = await page.evaluate(() => new Promise((done) => {
+        document.addEventListener("securitypolicyviolation", () => done(true), { once: true });
+        fetch("http://127.0.0.1:9/").catch(() => {});
+        setTimeout(() => done(false), 3000);
+    }));
+    check(refused, "the page's policy let a request through");
+    check(requests.length === 0, "requests: " + requests.join(", "));
     await context.close();
     fs.rmSync(profile, { recursive: true, force: true });
     console.log(`${passed} passed, ${failed} failed`);
