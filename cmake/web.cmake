@@ -8,8 +8,10 @@ set(web_module_options
   -sWASM_ASYNC_COMPILATION=0 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker,node
   -sEXPORTED_RUNTIME_METHODS=FS,callMain,ccall,UTF8ToString)
 target_link_options(linetilt PRIVATE ${web_module_options} -sEXPORT_NAME=createTool)
-# The stand-in's command line is read by CLI11, which reports with exceptions.
-target_compile_options(linetilt-host PRIVATE -fexceptions)
+# The stand-in's command line is read by CLI11, which reports with exceptions, thrown and
+# caught within the options' file. Only that file is compiled to catch them: elsewhere every
+# call that might throw would go out through JavaScript and back.
+set_source_files_properties(host/cli/options.cpp PROPERTIES COMPILE_OPTIONS -fexceptions)
 target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sEXPORT_NAME=createHost
   -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_result,_linetilt_error)
 set_target_properties(linetilt linetilt-host PROPERTIES SUFFIX .js)
