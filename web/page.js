@@ -269,10 +269,12 @@ function draw() {
         return;
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
+    // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.
+    const many = shown.lines.length / 4 > 20000;
     if (result && result.after) {
         strokeLines(g, shown, () => 0xbbbbbb, 1 * ratio);
         const after = result.after;
-        strokeLines(g, after, (i) => after.colours[i], 2 * ratio);
+        strokeLines(g, after, (i) => after.colours[i], (many ? 1 : 2) * ratio);
         g.fillStyle = "#000000";
         const pivots = result.pivots;
         for (let i = 0; i < pivots.length; i += 2) {
@@ -283,7 +285,7 @@ function draw() {
         const chosen = new Set(drawing.shown.layers.length ? chosenLayers() : []);
         const all = shown.layers.length === 0;
         strokeLines(g, shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
-                    1.5 * ratio);
+                    (many ? 1 : 1.5) * ratio);
     }
     const p = indicated();
     if (p) {
