@@ -63,6 +63,7 @@ inline DoubleDouble ddMulD(DoubleDouble a, double b)
     return fastTwoSum(p.hi, p.lo + a.lo * b);
 }
 
+// n / d for a normalised d: the correction is divided by d.hi alone.
 inline DoubleDouble ddDiv(DoubleDouble n, DoubleDouble d)
 {
     double q = n.hi / d.hi;
