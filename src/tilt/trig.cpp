@@ -19,12 +19,12 @@ const double ATAN_ERROR = 0x1p-66;
 const DoubleDouble PI = {0x1.921fb54442d18p+1, 0x1.1a62633145c07p-53};
 const DoubleDouble HALF_PI = {0x1.921fb54442d18p+0, 0x1.1a62633145c07p-54};
 
-// pi/2 in three parts (Cody and Waite): the first two have 50 and 42 bits, so that k times
-// them is exact for |k| <= 7; the third is the rest, rounded, and the error left is 2^-157.
-const double TWO_OVER_PI = 0x1.45f306dc9c883p-1;
-const double HALF_PI_1 = 0x1.921fb54442d18p+0;
-const double HALF_PI_2 = 0x1.1a62633145c00p-54;
-const double HALF_PI_3 = 0x1.b839a252049c1p-104;
+// pi/512 in three parts (Cody and Waite): the first two have 42 and 41 bits, so that j times
+// them is exact for |j| < 2^11; the third is the rest, rounded, and the error left is 2^-150.
+const double STEPS_PER_RADIAN = 0x1.45f306dc9c883p+7;  // 512/pi
+const double STEP_1 = 0x1.921fb54442800p-8;
+const double STEP_2 = 0x1.4611a62633000p-50;
+const double STEP_3 = 0x1.45c06e0e68948p-94;
 
 // Adding and subtracting it rounds a double below 2^51 to an integer, ties to even.
 const double TO_INTEGER = 0x1.8p52;
@@ -138,20 +138,17 @@ void trigSinCos(double x, double* sine, double* cosine)
         *cosine = 1;
         return;
     }
-    // x = k pi/2 + r, |r| <= pi/4 (a little more from k's rounding); r is never below 2^-54
-    // but for k = 0: no double lies nearer a multiple of pi/2 up to 10.
-    double k = x * TWO_OVER_PI + TO_INTEGER - TO_INTEGER;
-    DoubleDouble r = twoSum(x - k * HALF_PI_1, -k * HALF_PI_2);  // both products and the difference exact
-    r = fastTwoSum(r.hi, r.lo - k * HALF_PI_3);
-    bool negative = r.hi < 0;
-    if (negative)
-        r = ddNeg(r);
+    // x = j pi/512 + z, |z| <= pi/1024 (a little more from j's rounding), z in double-double.
+    // j pi/512 is a quarter turns q and a table angle a = i pi/512. z is at least 2^-54
+    // where i is 0 and q not: no double up to 10 lies nearer a multiple of pi/2.
+    double jd = x * STEPS_PER_RADIAN + TO_INTEGER - TO_INTEGER;
+    DoubleDouble z = twoSum(x - jd * STEP_1, -jd * STEP_2);  // both products and the difference exact
+    z = fastTwoSum(z.hi, z.lo - jd * STEP_3);
+    int j = static_cast<int>(jd), quadrant = (j >> 8) & 3, i = j & 255;
 
-    // r = a + z, a = i/128, |z| <= 2^-8: sin r = sin a + cos a sin z + sin a (cos z - 1) and
-    // cos r = cos a - sin a sin z + cos a (cos z - 1); the products with z's leading part exact.
-    int i = static_cast<int>(r.hi * 128 + 0.5);
-    double zh = r.hi - i * 0x1p-7, zl = r.lo;  // the difference is exact
-    double z2 = zh * zh;
+    // sin(a + z) = sin a + cos a sin z + sin a (cos z - 1) and cos(a + z) = cos a - sin a sin z
+    // + cos a (cos z - 1), the products with z's leading part exact.
+    double zh = z.hi, zl = z.lo, z2 = zh * zh;
     double sinTail = zh * z2 * (SIN_3 + z2 * (SIN_5 + z2 * SIN_7));  // sin z - z
     double cosLow = -zh * zl + z2 * z2 * (COS_4 + z2 * COS_6);
     double cosHigh = -0.5 * z2;  // cos z - 1 = cosHigh + cosLow
@@ -164,10 +161,7 @@ void trigSinCos(double x, double* sine, double* cosine)
     DoubleDouble c = twoSum(ca.hi, -n.hi);
     c = fastTwoSum(c.hi, c.lo - n.lo - sa.hi * zl - sa.lo * zh + ca.lo + ca.hi * cosLow - sa.hi * sinTail +
                              ca.hi * cosHigh);
-    if (negative)
-        s = ddNeg(s);
 
-    int quadrant = static_cast<int>(k) & 3;
     DoubleDouble sinX = quadrant & 1 ? c : s, cosX = quadrant & 1 ? s : c;
     if (quadrant >= 2)
         sinX = ddNeg(sinX);
