@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the black-box suite against the Windows build under Wine, with one Wine server kept
-# up for the whole suite. Usage: wine-suite.sh BLACKBOX_TESTS LINETILT_EXE PREFIX_DIR
+# up for the whole suite. Usage: wine-suite.sh BLACKBOX_TESTS LINETILT_EXE PREFIX_DIR [ARGS...];
+# the suite gets --tool LINETILT_EXE --runner WINE and the ARGS.
 set -eu
 suite=$1 exe=$2
 export WINEPREFIX=$3 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml=" WINELOADER=/usr/lib/wine/wine64
@@ -11,6 +12,7 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
 fi
 wineserver -p
 status=0
-"$suite" --tool "$exe" --runner /usr/lib/wine/wine64 || status=$?
+shift 3
+"$suite" --tool "$exe" --runner /usr/lib/wine/wine64 "$@" || status=$?
 wineserver -k || true
 exit $status
