@@ -7,9 +7,9 @@
 // and R + E; when both give the same double, so does the exact value, which lies strictly
 // between them (sin, cos and atan of a nonzero double are transcendental, never a double
 // nor a midpoint between two). Otherwise the wider precision decides. Should that fail too,
-// its result is returned: no argument is known to need it. For sin and cos of one double
-// the hardest cases need about 120 bits; for atan2, with pairs of doubles, the likeliest
-// worst lies near 53 + 128 bits, well within the second precision's 440.
+// its result is returned: no argument is known to need it. Counting arguments put the
+// hardest case of sin and cos (2^64 arguments) near 53 + 64 bits and that of atan2 (2^128
+// pairs) near 53 + 128, well within the second precision's 440.
 #include "tilt/trig_exact.h"
 
 #include <cmath>

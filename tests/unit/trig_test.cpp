@@ -84,8 +84,8 @@ int checkAtan2(double y, double x, bool slowOnly = false)
     return 1;
 }
 
-// Arguments of sin and cos: uniform over the tilt's range, near multiples of pi/2 (down to
-// the nearest doubles), tiny, and the sums t + a a tilt makes.
+// Arguments of sin and cos up to 10 (beyond, the C library answers): uniform, near multiples
+// of pi/2 (down to the nearest doubles), tiny, and the sums t + a a tilt makes.
 double sinCosArgument(std::mt19937_64& random)
 {
     std::uniform_real_distribution<double> unit(-1, 1);
@@ -94,7 +94,7 @@ double sinCosArgument(std::mt19937_64& random)
         return unit(random) * 10;
     case 1: {
         double near = static_cast<int>(random() % 13 - 6) * 1.5707963267948966;
-        return near + unit(random) * std::ldexp(1, -static_cast<int>(random() % 50));
+        return near + unit(random) * std::ldexp(1, -1 - static_cast<int>(random() % 50));  // within 10
     }
     case 2: {
         double near = static_cast<int>(random() % 13 - 6) * 1.5707963267948966;
