@@ -204,13 +204,20 @@ double toDouble(const Fixed& a, int n, int e, bool tiesUp)
     return std::ldexp(static_cast<double>(mantissa), quantum);
 }
 
-// Rounds r - E and r + E for r >= 0; true with the double when both agree.
-bool roundedWithin(const Fixed& r, int n, int e, double* result)
+// Rounds r - E and r + E for r >= 0, or `upper` for the second when it is nearer; true with
+// the double when both agree.
+bool roundedWithin(const Fixed& r, int n, int e, double* result, const Fixed* upper = nullptr)
 {
     Fixed lo = r, hi = r, err{};
     err.w[n - 1] = ERROR_ULPS;
     sub(lo, err, n);
     add(hi, err, n);
+    if (upper) {
+        Fixed gap = hi;
+        sub(gap, *upper, n);
+        if (!isNegative(gap))
+            hi = *upper;
+    }
     if (isNegative(lo))
         return false;
     double down = toDouble(lo, n, e, true), up = toDouble(hi, n, e, false);
@@ -339,6 +346,11 @@ double exactAtan2(double y, double x, double guess)
             quotient.w[i] = static_cast<uint64_t>(cur / denBits);
             rem = cur % denBits;
         }
+        // arctan z < z: the quotient bounds the result from above, and as an exclusive bound
+        // when exact. This decides a subnormal z that is a midpoint itself.
+        Fixed above = quotient, ulp{};
+        ulp.w[n - 1] = rem != 0;
+        add(above, ulp, n);
         Fixed theta;
         int scale = 0;
         if (small) {
@@ -414,7 +426,7 @@ double exactAtan2(double y, double x, double guess)
                 theta = turned;
             }
         }
-        if (roundedWithin(theta, n, scale, &result))
+        if (roundedWithin(theta, n, scale, &result, small ? &above : nullptr))
             break;
     }
     return y < 0 ? -result : result;

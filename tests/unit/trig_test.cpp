@@ -190,6 +190,20 @@ TEST(Trig, HardCasesAgreeWithMpfr)
     EXPECT_EQ(0, wrong);
 }
 
+// A quotient below the least normal double may be a midpoint between two subnormals itself;
+// arctan lies just below it, so the result is the neighbour toward zero, not the even one.
+// (MPFR at 200 bits holds the midpoint itself here and cannot tell.)
+TEST(Trig, SubnormalMidpointsRoundTowardZero)
+{
+    const double tiny = 0x1p-1074;
+    EXPECT_EQ(1 * tiny, trigAtan2(3 * tiny, 2));
+    EXPECT_EQ(3 * tiny, trigAtan2(7 * tiny, 2));
+    EXPECT_EQ(-3 * tiny, trigAtan2(-7 * tiny, 2));
+    EXPECT_EQ(0x1p-1023 + tiny, trigAtan2(0x1p-1022 + 3 * tiny, 2));
+    EXPECT_EQ(0.0, trigAtan2(tiny, 2));
+    EXPECT_EQ(tiny, trigAtan2(tiny, 1.5));
+}
+
 // The slow path by itself, where the fast path rarely lets it be seen.
 TEST(Trig, SlowPathAgreesWithMpfr)
 {
