@@ -5,7 +5,7 @@ files, each run by both builds, every file they leave compared byte for byte.
 Usage: cross_build_test.py --tool LINETILT_EXE --runner WINE --native LINETILT [--files N]
 
 Starting a Windows process under Wine costs about a tenth of a second, most of it Wine's own:
-the Windows runs go through two batch files, one Wine start each, side by side."""
+the Windows runs go through four batch files, one Wine start each, side by side."""
 import argparse
 import filecmp
 import os
@@ -69,15 +69,15 @@ def main():
                            stdout=subprocess.DEVNULL, check=True)
         shutil.copy(args.tool, os.path.join(windows, "linetilt.exe"))
         batches = []
-        for half in range(2):
-            script = os.path.join(windows, "run%d.bat" % half)
+        for batch in range(4):
+            script = os.path.join(windows, "run%d.bat" % batch)
             with open(script, "w", newline="\r\n") as f:
                 f.write("@echo off\n")
-                for name, option in runs[half::2]:
+                for name, option in runs[batch::4]:
                     f.write("cd %s\n..\\linetilt.exe %s > nul\ncd ..\n" % (name, option or ""))
             batches.append(subprocess.Popen([args.runner, "cmd", "/c", os.path.basename(script)], cwd=windows,
                                             stdout=subprocess.DEVNULL))
-        if any(batch.wait() for batch in batches):
+        if any(started.wait() for started in batches):
             print("a batch under Wine failed")
             return 1
         differing = []
