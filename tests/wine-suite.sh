@@ -1,6 +1,7 @@
 #!/bin/sh
 # Runs the black-box suite against the Windows build under Wine, with one Wine server kept
-# up for the whole suite. Usage: wine-suite.sh BLACKBOX_TESTS LINETILT_EXE PREFIX_DIR [SUITE ARGS...]
+# up for the whole suite. Usage: wine-suite.sh BLACKBOX_TESTS LINETILT_EXE PREFIX_DIR [ARGS...];
+# the suite gets --tool LINETILT_EXE --runner WINE and the ARGS.
 set -eu
 suite=$1 exe=$2 prefix=$3
 shift 3

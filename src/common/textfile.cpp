@@ -133,18 +133,25 @@ std::FILE* streamOver(HANDLE handle, int flags, const char* mode)
     return f;
 }
 
+// Opens the file `wide` as it stands, waiting out another program's moment on it.
+HANDLE openExisting(const std::wstring& wide, DWORD access, DWORD flags)
+{
+    HANDLE handle;
+    for (int waited = 0; (handle = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                               OPEN_EXISTING, flags, nullptr)) == INVALID_HANDLE_VALUE;)
+        if (!heldForAMoment(&waited))
+            break;
+    return handle;
+}
+
 }  // namespace
 
 std::FILE* openRead(const char* name)
 {
-    std::wstring wide = wideName(name);
-    HANDLE handle;
     // A directory is opened too, so that it is refused below at once, not waited for.
-    for (int waited = 0; (handle = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)) ==
-                         INVALID_HANDLE_VALUE;)
-        if (!heldForAMoment(&waited))
-            return nullptr;
+    HANDLE handle = openExisting(wideName(name), GENERIC_READ, FILE_FLAG_BACKUP_SEMANTICS);
+    if (handle == INVALID_HANDLE_VALUE)
+        return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
     if (GetFileType(handle) != FILE_TYPE_DISK || !GetFileInformationByHandle(handle, &info) ||
         (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -190,13 +197,8 @@ bool writable(const char* name)
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
         return false;
-    HANDLE handle;
-    for (int waited = 0; (handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)) ==
-                         INVALID_HANDLE_VALUE;)
-        if (!heldForAMoment(&waited))
-            return false;
-    return CloseHandle(handle) != 0;
+    HANDLE handle = openExisting(wide, GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL);
+    return handle != INVALID_HANDLE_VALUE && CloseHandle(handle) != 0;
 }
 
 #else

@@ -8,6 +8,7 @@
 
 #include "output/records.h"
 #include "common/state.h"
+#include "tilt/trig.h"
 
 namespace {
 
@@ -55,28 +56,31 @@ int SKEW_SEG(unsigned int)
     int md = pivotMode(d1, d2, dm);
 
     double len = std::sqrt((x1 - x2) * (x1 - x2) + (y1 - y2) * (y1 - y2));
-    double t = std::atan2(y2 - y1, x2 - x1);
+    double t = trigAtan2(y2 - y1, x2 - x1);
     double a = ANGLE * PAI / 180;
     if (isTest == 2) {
         std::printf("#   (ix1,iy1)---(ix2,iy2)  (%.1f, %.1f) -- (%.1f, %.1f)\n", x1, y1, x2, y2);
         std::printf("#   angl2(%.1f)=ANGLE(%.1f)  len(%.1f) md(%d)\n", a, ANGLE, len, md);
     }
 
+    // Correctly rounded, so that every build gives the same bytes.
+    double sinA, cosA;
+    trigSinCos(md == SECOND_END ? t - a : t + a, &sinA, &cosA);
     double nx1 = x1, ny1 = y1, nx2 = x2, ny2 = y2;
     if (md == FIRST_END) {
-        nx2 = x1 + len * std::cos(t + a);
-        ny2 = y1 + len * std::sin(t + a);
+        nx2 = x1 + len * cosA;
+        ny2 = y1 + len * sinA;
     } else if (md == MIDPOINT) {
         double mx = x1 + 0.5 * (x2 - x1), my = y1 + 0.5 * (y2 - y1);
-        double hx = 0.5 * len * std::cos(t + a), hy = 0.5 * len * std::sin(t + a);
+        double hx = 0.5 * len * cosA, hy = 0.5 * len * sinA;
         nx1 = mx - hx;
         ny1 = my - hy;
         nx2 = mx + hx;
         ny2 = my + hy;
     } else {
         // About the second end the line turns by -a, so the free end moves to the same side.
-        nx1 = x2 - len * std::cos(t - a);
-        ny1 = y2 - len * std::sin(t - a);
+        nx1 = x2 - len * cosA;
+        ny1 = y2 - len * sinA;
     }
 
     Sen(nx1, ny1, nx2, ny2);
@@ -86,7 +90,9 @@ int SKEW_SEG(unsigned int)
     }
     if (isTest == 2) {
         std::printf("#   (x1,y1)---(x2,y2)  (%.1f, %.1f) --- (%.1f, %.1f)\n", nx1, ny1, nx2, ny2);
-        std::printf("#   angl(%.1f) cos(%.3f) sin(%.3f)\n", 180 * t / PAI, std::cos(t + a), std::sin(t + a));
+        double sinPlus, cosPlus;  // of t + a in every mode
+        trigSinCos(t + a, &sinPlus, &cosPlus);
+        std::printf("#   angl(%.1f) cos(%.3f) sin(%.3f)\n", 180 * t / PAI, cosPlus, sinPlus);
         std::printf("#   end\n\n");
     }
     return 0;
