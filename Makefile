@@ -42,10 +42,12 @@ web:
 	@echo "== the page: $(BUILD)/web/linetilt.html =="
 
 # The page's code in node against the native stand-in on every 10th of librecad-data's
-# drawings, then the page itself in Debian's chromium, driven by playwright-core from npm.
+# drawings and on 30,000 random lines at five angles, then the page itself in Debian's
+# chromium, driven by playwright-core from npm.
 web-test: build web web-tools
 	@echo "== the page's code in node, librecad-data's drawings against the native stand-in =="
-	@node tests/web/corpus_test.js --host $(BUILD)/linetilt-host --web build-web --corpus /usr/share/librecad --every 10
+	@node tests/web/corpus_test.js --host $(BUILD)/linetilt-host --web build-web --corpus /usr/share/librecad --every 10 \
+	    --random 30000
 	@echo "== the page in headless chromium =="
 	@node tests/web/page_test.js --page $(BUILD)/web/linetilt.html --host $(BUILD)/linetilt-host \
 	    --examples examples --screenshot $(BUILD)/web/page.png

@@ -1,6 +1,9 @@
 // Drawings of another program through the page's code in node, without its user interface,
 // against the native stand-in: the same status, summary, messages and new drawing, byte for
-// byte. Usage: node corpus_test.js --host NATIVE_HOST --web WEB_BUILD --corpus DIR --every N
+// byte; with --random N also a record drawing of N random lines, coordinates of drawing size
+// with three decimals, at angles that turn them every way, where the C libraries' own atan2,
+// sin and cos would differ in a last decimal now and then.
+// Usage: node corpus_test.js --host NATIVE_HOST --web WEB_BUILD --corpus DIR --every N [--random N]
 "use strict";
 const fs = require("fs"), os = require("os"), path = require("path");
 const { execFileSync, spawnSync } = require("child_process");
@@ -44,8 +47,21 @@ const made = {
 
 let passed = 0, failed = 0;
 const work = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-web-"));
-[...Object.keys(made), ...files].forEach((file, n) => {
-    const options = cases[n % cases.length];
+let seed = 20261207;
+const random = () => (seed = (seed * 1103515245 + 12345) % 2147483648) / 2147483648;
+const coordinate = () => (random() * 10000 - 5000).toFixed(3);
+const randomLines = [];
+for (let i = 0; i < Number(opts.random || 0); ++i)
+    randomLines.push(` ${coordinate()} ${coordinate()} ${coordinate()} ${coordinate()}\r\n`);
+const angles = ["10", "-33.3", "0.5", "127", "-359.9"];
+const runs = [...Object.keys(made).map((file, n) => [file, cases[n % cases.length]])];
+if (randomLines.length > 0) {
+    made["random.txt"] = Buffer.from(randomLines.join(""));
+    runs.push(...angles.map((angle) => ["random.txt", { at: "12.5,-7.25", angle }]));
+}
+runs.push(...files.map((file, n) => [file, cases[n % cases.length]]));
+
+runs.forEach(([file, options]) => {
     const name = path.basename(file);
     const bytes = made[file] || fs.readFileSync(file);
     fs.writeFileSync(path.join(work, name), bytes);
