@@ -5,7 +5,8 @@
 const $ = (id) => document.getElementById(id);
 const LINES_PER_RUN = 24999;  // the tool's record limit, less the two head records, over two records a line
 
-const worker = new Worker(URL.createObjectURL(new Blob([$("worker-source").textContent], { type: "text/javascript" })));
+const workerScript = URL.createObjectURL(new Blob([$("worker-source").textContent], { type: "text/javascript" }));
+let worker = startWorker();
 let drawing = null;  // {name, bytes, shown}
 let opening = null;  // the bytes of the drawing being opened
 let result = null;   // the last run's, while its inputs stand
@@ -20,6 +21,7 @@ function complain(text) { $("message").textContent = text; }
 
 function setBusy(busy) {
     $("run").disabled = busy || !drawing;
+    $("stop").disabled = !busy;
     $("file").disabled = busy;
     document.body.setAttribute("aria-busy", busy ? "true" : "false");
 }
@@ -168,7 +170,24 @@ function save() {
     say("Saved as " + name + ".");
 }
 
-worker.onmessage = (event) => {
+function startWorker() {
+    const started = new Worker(workerScript);
+    started.onmessage = answered;
+    started.onerror = (event) => { setBusy(false); complain("The page failed: " + event.message); };
+    return started;
+}
+
+// A run cannot be stopped from within: its worker is ended, and a new one takes its place.
+function stop() {
+    worker.terminate();
+    worker = startWorker();
+    ++jobs;  // whatever the old one said is no longer awaited
+    setBusy(false);
+    $("progress").value = 0;
+    say(drawing ? "Stopped; nothing is changed." : "Stopped.");
+}
+
+function answered(event) {
     const message = event.data;
     if (message.id !== jobs)
         return;
@@ -182,8 +201,7 @@ worker.onmessage = (event) => {
         setBusy(false);
         complain("The page failed: " + message.message);
     }
-};
-worker.onerror = (event) => { setBusy(false); complain("The page failed: " + event.message); };
+}
 
 // --- drawing -------------------------------------------------------------------------------
 
@@ -323,6 +341,7 @@ function setPoint(px, py) {
 $("file").addEventListener("change", () => { if ($("file").files[0]) open($("file").files[0]); });
 $("run").addEventListener("click", run);
 $("save").addEventListener("click", save);
+$("stop").addEventListener("click", stop);
 $("fit").addEventListener("click", fit);
 $("zoom-in").addEventListener("click", () => zoom(1.5));
 $("zoom-out").addEventListener("click", () => zoom(1 / 1.5));

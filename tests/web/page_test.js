@@ -109,6 +109,20 @@ function native(name, bytes, args) {
         check(shown.save, "a new point leaves an old result to save");
     }
 
+    // A run stopped midway leaves nothing to save, and the next run, in a new worker, gives
+    // the native bytes.
+    const many = Buffer.from(Array.from({ length: 60000 }, (_, i) => ` ${i % 300} ${i / 300 | 0} ${i % 300 + 0.5} ${(i / 300 | 0) + 2}\n`).join(""));
+    await open("many.txt", many);
+    await page.fill("#x", "7");
+    await page.fill("#y", "3");
+    await page.fill("#angle", "10");
+    await page.click("#run");
+    await page.click("#stop");
+    check(await page.isDisabled("#save") && await page.isEnabled("#run") && /Stopped/.test(await page.textContent("#status")),
+          "a stopped run: " + await page.textContent("#status"));
+    await tilt();
+    check((await save()).equals(native("many.txt", many, ["--at", "7,3"]).bytes), "many.txt after a stop: the bytes differ");
+
     // Refusals: the stand-in's message, and nothing to save or run.
     const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
     const truncated = dxf.subarray(0, Math.floor(dxf.length / 2));
