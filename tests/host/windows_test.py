@@ -95,22 +95,28 @@ def write(path, data):
         f.write(data.encode() if isinstance(data, str) else data)
 
 
+def folder(root, name):
+    """A folder under ROOT with the drawing d.txt in it."""
+    work = os.path.join(root, name)
+    os.makedirs(work)
+    write(os.path.join(work, "d.txt"), DRAWING)
+    return work
+
+
 def names_and_folders(root):
     """A TEMP and an install folder whose names are not ASCII; Japanese file and layer names."""
-    for folder in ["Jürgen", "山田 太郎"]:
-        work = os.path.join(root, folder)
-        os.makedirs(work)
+    for name in ["Jürgen", "山田 太郎"]:
+        work = folder(root, name)
         for exe in ["linetilt-host.exe", "linetilt.exe"]:
             shutil.copy(os.path.join(BUILD, exe), work)
-        write(os.path.join(work, "d.txt"), DRAWING)
         for program, temp in [(None, "Temp"), (os.path.join(work, "linetilt-host.exe"), os.path.join(root, "Temp"))]:
             status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", program=program, temp=temp)
             check(status == 0 and read(os.path.join(work, "new.txt")) == ("lc2\r\n" + TURNED).encode(),
-                  f"folder {folder}, {'install' if program else 'TEMP'}: status {status} {err}")
+                  f"folder {name}, {'install' if program else 'TEMP'}: status {status} {err}")
             if os.path.exists(os.path.join(work, "new.txt")):
                 os.remove(os.path.join(work, "new.txt"))
         check(sorted(os.listdir(work)) == sorted(["linetilt-host.exe", "linetilt.exe", "d.txt"]),
-              f"folder {folder}: {os.listdir(work)}")
+              f"folder {name}: {os.listdir(work)}")
     work = os.path.join(root, "layers")
     os.makedirs(work)
     write(os.path.join(work, "図面.dxf"), R12.format(line("壁", 10) + line("0", 20) + line("扉", 30)))
@@ -124,9 +130,7 @@ def names_and_folders(root):
 
 def devices(root):
     """-o NUL, --svg NUL and -o CON are written into; nothing is left beside them."""
-    work = os.path.join(root, "devices")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
+    work = folder(root, "devices")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "NUL", "--svg", "nul")
     check(status == 0 and sorted(os.listdir(work)) == ["d.txt"], f"-o NUL: status {status} {err} {os.listdir(work)}")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "CON", console=True)
@@ -136,10 +140,8 @@ def devices(root):
 
 def long_path(root):
     """An -o path over 260 characters is written; nothing is left beside it."""
-    work = os.path.join(root, "long")
-    deep = os.path.join("a" * 120, "b" * 120, "c" * 40)
+    work, deep = folder(root, "long"), os.path.join("a" * 120, "b" * 120, "c" * 40)
     os.makedirs(os.path.join(work, deep))
-    write(os.path.join(work, "d.txt"), DRAWING)
     target = os.path.join(work, deep, "new.txt")
     check(len(windows(target)) > 260, "the long path is long")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", windows(target))
@@ -150,9 +152,7 @@ def long_path(root):
 def held(root):
     """A target a viewer holds for a moment is replaced once it lets go; one held on fails after
     about two seconds, keeps what it held and names Windows' reason."""
-    work = os.path.join(root, "held")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
+    work = folder(root, "held")
     for seconds, status_wanted in [(1.5, 0), (8, 4)]:
         write(os.path.join(work, "new.txt"), "old")
         ready = os.path.join(work, "..ready")
@@ -179,9 +179,7 @@ def held(root):
 
 def reasons(root):
     """Messages name the reason Windows gives."""
-    work = os.path.join(root, "reasons")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
+    work = folder(root, "reasons")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "no such folder\\new.txt")
     check(status == 4 and "No such file or directory" not in err and err.rstrip().endswith(
         "" if opts.locale.startswith("ja") else "Path not found"), f"reason: {err}")
