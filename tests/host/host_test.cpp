@@ -138,81 +138,61 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
         ino_t inode = 0;
         ~DevFile() { unlink(path.c_str()); }
     } shared;
-    struct Case {
-        std::string target;
-        std::function<void()> before;
-        std::function<void(const Outcome&)> after;
-        std::string redirect = "";  // of the stand-in's descriptors, by the shell that starts it
+    auto inode = [](const std::string& path) {
+        struct stat status;
+        return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
     };
     // A log the drawing is appended to, through the stand-in's standard output or descriptor 3.
     auto appended = [&](const std::string& log) { return [&dir, log] { writeFile(dir / log, "keep me\n"); }; };
-    auto holds = [&](const std::string& log) {
-        return [&, log](const Outcome&) { EXPECT_EQ("keep me\n" + drawing, readFile(dir / log)) << log; };
-    };
-    const Case cases[] = {
-        {"/dev/stdout", appended("log.txt"),
-         [&](const Outcome& run) {
-             EXPECT_EQ("keep me\n" + drawing, readFile(dir / "log.txt"));
-             EXPECT_NE(std::string::npos, run.err.find("lines selected")) << "the summary goes with the messages";
-         },
-         ">> log.txt"},
-        {"-", appended("log2.txt"), holds("log2.txt"), ">> log2.txt"},
-        {"/dev/fd/3", appended("log3.txt"), holds("log3.txt"), "3>> log3.txt"},
+    const std::string logged = "keep me\n" + drawing;
+    struct Case {
+        std::string target;
+        std::function<void()> before;
+        std::string holder, holds;  // the file that holds the drawing afterwards, and its bytes
+        std::function<bool()> kept = [] { return true; };  // whether the target is as it was
+        std::string redirect = "";  // of the stand-in's descriptors, by the shell that starts it
+    } cases[] = {
+        {"/dev/stdout", appended("log.txt"), dir / "log.txt", logged, [] { return true; }, ">> log.txt"},
+        {"-", appended("log2.txt"), dir / "log2.txt", logged, [] { return true; }, ">> log2.txt"},
+        {"/dev/fd/3", appended("log3.txt"), dir / "log3.txt", logged, [] { return true; }, "3>> log3.txt"},
         // A plain file under /dev/ is written into, not replaced, and holds nothing more.
         {shared.path,
          [&] {
              writeFile(shared.path, std::string(10000, 'x'));
-             struct stat status;
-             ASSERT_EQ(0, stat(shared.path.c_str(), &status));
-             shared.inode = status.st_ino;
+             shared.inode = inode(shared.path);
          },
-         [&](const Outcome&) {
-             struct stat status;
-             EXPECT_TRUE(stat(shared.path.c_str(), &status) == 0 && status.st_ino == shared.inode);
-             EXPECT_EQ(drawing, readFile(shared.path));
-         }},
+         shared.path, drawing, [&] { return shared.inode != 0 && inode(shared.path) == shared.inode; }},
         {"private.txt",
          [&] {
              writeFile(dir / "private.txt", "old");
              chmod((dir / "private.txt").c_str(), 0600);
-             if (root) {
-                 EXPECT_EQ(0, chown((dir / "private.txt").c_str(), 65534, 65534));
-             }
+             EXPECT_TRUE(!root || chown((dir / "private.txt").c_str(), 65534, 65534) == 0);
          },
-         [&](const Outcome&) {
+         dir / "private.txt", drawing,
+         [&] {
              struct stat status;
-             ASSERT_EQ(0, stat((dir / "private.txt").c_str(), &status));
-             EXPECT_EQ(0600u, status.st_mode & 07777);
-             if (root) {
-                 EXPECT_TRUE(status.st_uid == 65534 && status.st_gid == 65534) << status.st_uid << ":" << status.st_gid;
-             }
-             EXPECT_EQ(drawing, readFile(dir / "private.txt"));
+             return stat((dir / "private.txt").c_str(), &status) == 0 && (status.st_mode & 07777) == 0600 &&
+                    (!root || (status.st_uid == 65534 && status.st_gid == 65534));
          }},
         {"link.txt",
          [&] {
              writeFile(dir / "elsewhere/kept.txt", "old");
              std::filesystem::create_symlink("elsewhere/kept.txt", dir / "link.txt");
          },
-         [&](const Outcome&) {
-             EXPECT_TRUE(std::filesystem::is_symlink(dir / "link.txt"));
-             EXPECT_EQ(drawing, readFile(dir / "elsewhere/kept.txt"));
-         }},
+         dir / "elsewhere/kept.txt", drawing, [&] { return std::filesystem::is_symlink(dir / "link.txt"); }},
         {"dangling.txt", [&] { std::filesystem::create_symlink("elsewhere/made.txt", dir / "dangling.txt"); },
-         [&](const Outcome&) {
-             EXPECT_TRUE(std::filesystem::is_symlink(dir / "dangling.txt"));
-             EXPECT_EQ(drawing, readFile(dir / "elsewhere/made.txt"));
-         }},
+         dir / "elsewhere/made.txt", drawing, [&] { return std::filesystem::is_symlink(dir / "dangling.txt"); }},
         {"fifo",
          [&] {
              ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
              fifo = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);  // the drawing fits its buffer
          },
-         [&](const Outcome&) {
+         "", "",
+         [&] {
              char bytes[4096];
              long n = read(fifo, bytes, sizeof bytes);
              close(fifo);
-             EXPECT_EQ(drawing, std::string(bytes, n > 0 ? n : 0));
-             EXPECT_TRUE(std::filesystem::is_fifo(dir / "fifo"));
+             return drawing == std::string(bytes, n > 0 ? n : 0) && std::filesystem::is_fifo(dir / "fifo");
          }},
     };
     for (const auto& c : cases) {
@@ -223,7 +203,10 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
         Outcome run = c.redirect.empty() ? runTool(dir.path, args)
                                          : runWrapped(dir.path, {"bash", "-c", "exec \"$0\" \"$@\" " + c.redirect}, args);
         EXPECT_EQ(0, run.status) << c.target << ": " << run.err;
-        c.after(run);
+        EXPECT_EQ(c.holds, c.holder.empty() ? "" : readFile(c.holder)) << c.target;
+        EXPECT_TRUE(c.kept()) << c.target;
+        // With the drawing on standard output, the summary goes with the messages.
+        EXPECT_EQ(c.redirect.rfind(">>", 0) == 0, run.err.find("lines selected") != std::string::npos) << c.target;
     }
     EXPECT_EQ((std::vector<std::string>{"kept.txt", "made.txt"}), listDir(dir / "elsewhere"));
     // An empty name would write nothing: refused.
