@@ -73,15 +73,14 @@ int checkAtan2(double y, double x, bool slowOnly = false)
 double sinCosArgument(std::mt19937_64& random)
 {
     std::uniform_real_distribution<double> unit(-1, 1);
-    switch (random() % 5) {
+    switch (int kind = random() % 5) {
     case 0:
         return unit(random) * 10;
-    case 1: {
-        double near = static_cast<int>(random() % 13 - 6) * 1.5707963267948966;
-        return near + unit(random) * std::ldexp(1, -1 - static_cast<int>(random() % 50));  // within 10
-    }
+    case 1:
     case 2: {
         double near = static_cast<int>(random() % 13 - 6) * 1.5707963267948966;
+        if (kind == 1)
+            return near + unit(random) * std::ldexp(1, -1 - static_cast<int>(random() % 50));  // within 10
         for (int steps = random() % 8; steps > 0; --steps)
             near = std::nextafter(near, random() % 2 ? 20.0 : -20.0);
         return near;
