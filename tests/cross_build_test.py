@@ -6,14 +6,7 @@ Usage: cross_build_test.py --tool LINETILT_EXE --runner WINE --native LINETILT [
 
 Starting a Windows process under Wine costs about a tenth of a second, most of it Wine's own:
 the Windows runs go through four batch files, one Wine start each, side by side."""
-import argparse
-import filecmp
-import os
-import random
-import shutil
-import subprocess
-import sys
-import tempfile
+import argparse, filecmp, os, random, shutil, subprocess, sys, tempfile
 
 ANGLES = ["10", "-33.3", "0.5", "127", "-359.9"]
 
@@ -51,51 +44,38 @@ def main():
     parser.add_argument("--native", required=True, help="the native build")
     parser.add_argument("--files", type=int, default=1000)
     args = parser.parse_args()
-    args.native, args.tool = os.path.abspath(args.native), os.path.abspath(args.tool)
     rng = random.Random(2026)
-    root = tempfile.mkdtemp(prefix="linetilt-cross-")
-    try:
+    with tempfile.TemporaryDirectory(prefix="linetilt-cross-") as root:
         native, windows = os.path.join(root, "native"), os.path.join(root, "windows")
-        runs = []
-        for n in range(args.files):
-            name = "f%04d" % n
-            data, option = exchange_file(rng), switch(rng)
+        runs = [("f%04d" % n, exchange_file(rng), switch(rng)) for n in range(args.files)]
+        for name, data, option in runs:
             for tree in (native, windows):
                 os.makedirs(os.path.join(tree, name))
                 with open(os.path.join(tree, name, "qxc_temp.txt"), "wb") as f:
                     f.write(data)
-            runs.append((name, option))
-            subprocess.run([args.native] + ([option] if option else []), cwd=os.path.join(native, name),
+            subprocess.run([os.path.abspath(args.native)] + ([option] if option else []), cwd=os.path.join(native, name),
                            stdout=subprocess.DEVNULL, check=True)
         shutil.copy(args.tool, os.path.join(windows, "linetilt.exe"))
         batches = []
         for batch in range(4):
-            script = os.path.join(windows, "run%d.bat" % batch)
-            with open(script, "w", newline="\r\n") as f:
-                f.write("@echo off\n")
-                for name, option in runs[batch::4]:
-                    f.write("cd %s\n..\\linetilt.exe %s > nul\ncd ..\n" % (name, option or ""))
-            batches.append(subprocess.Popen([args.runner, "cmd", "/c", os.path.basename(script)], cwd=windows,
+            with open(os.path.join(windows, "run%d.bat" % batch), "w", newline="\r\n") as f:
+                f.write("@echo off\n" + "".join("cd %s\n..\\linetilt.exe %s > nul\ncd ..\n" % (name, option or "")
+                                                  for name, _, option in runs[batch::4]))
+            batches.append(subprocess.Popen([args.runner, "cmd", "/c", "run%d.bat" % batch], cwd=windows,
                                             stdout=subprocess.DEVNULL))
         if any(started.wait() for started in batches):
             print("a batch under Wine failed")
             return 1
         differing = []
-        for name, option in runs:
+        for name, _, option in runs:
             left, right = os.path.join(native, name), os.path.join(windows, name)
-            names = sorted(os.listdir(left))
-            if names != sorted(os.listdir(right)):
-                differing.append("%s (%s): the files %s and %s" % (name, option, names, sorted(os.listdir(right))))
-                continue
+            names = sorted(set(os.listdir(left)) | set(os.listdir(right)))  # one missing is an error
             match, mismatch, errors = filecmp.cmpfiles(left, right, names, shallow=False)
             if mismatch or errors:
                 differing.append("%s (%s): %s" % (name, option, ", ".join(mismatch + errors)))
-        for line in differing[:20]:
-            print("differ:", line)
+        print("".join("differ: %s\n" % line for line in differing[:20]), end="")
         print("%d of %d exchange files give the same bytes from both builds" % (len(runs) - len(differing), len(runs)))
         return 1 if differing else 0
-    finally:
-        shutil.rmtree(root, ignore_errors=True)
 
 
 if __name__ == "__main__":

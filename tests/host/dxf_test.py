@@ -15,7 +15,6 @@ HOST = opts.runner.split() + [os.path.abspath(opts.tool)]
 HERE = os.path.dirname(os.path.abspath(__file__))
 EXAMPLE = os.path.join(HERE, "../../examples/drawing.dxf")
 failures = []
-reversed_lines = 0  # turned LINEs whose start and end changed places, over every drawing checked
 
 
 def check(ok, what):
@@ -43,7 +42,7 @@ def host(dxf_bytes, *args, name="in.dxf"):
 def pairs(data):
     """(code, value line index) of every pair up to EOF, and the lines with their ends."""
     lines = data.split(b"\n")
-    result, section = [], None
+    result = []
     for i in range(0, len(lines) - 1, 2):
         code, value = int(lines[i].strip(b"\r\xef\xbb\xbf ")), lines[i + 1].strip(b"\r ")
         result.append((code, value, i + 1))
@@ -78,7 +77,6 @@ def changeable(data, layers):
 
 def compare(before, after, layers=(), what=""):
     """Only the selected LINE values changed, each to a number; ezdxf reads the result alike."""
-    global reversed_lines
     a, al = pairs(before)[1], pairs(after)[1]
     if not check(len(a) == len(al), f"{what}: line count"):
         return
@@ -105,9 +103,8 @@ def compare(before, after, layers=(), what=""):
             # Each end stays itself, its Z with it: the pivot end does not move, the other
             # moves by a fraction of the line's length.
             (s0, e0), (s1, e1) = (x["start"], x["end"]), (y["start"], y["end"])
-            if s0.distance(s1) + e0.distance(e1) > s0.distance(e1) + e0.distance(s1):
-                reversed_lines += 1
-                check(False, f"{what}: LINE {e.dxf.handle} came back reversed")
+            check(s0.distance(s1) + e0.distance(e1) <= s0.distance(e1) + e0.distance(s1),
+                  f"{what}: LINE {e.dxf.handle} came back reversed")
             check((s1.z, e1.z) == (s0.z, e0.z), f"{what}: LINE {e.dxf.handle} Z changed")
             x = {k: v for k, v in x.items() if k not in ("start", "end")}
             y = {k: v for k, v in y.items() if k not in ("start", "end")}
@@ -238,9 +235,7 @@ def corpus(directory, every):
             counts["selected"] += int(m[1])
             counts["turned"] += int(m[2])
             compare(data, result, (), path)
-    counts["reversed"] = reversed_lines
     print("corpus:", counts)
-    check(reversed_lines == 0, f"corpus: {reversed_lines} lines came back reversed")
 
 
 example_cases()

@@ -38,8 +38,8 @@ def windows(path):
 
 R12 = "  0\nSECTION\n  2\nENTITIES\n{}  0\nENDSEC\n  0\nEOF\n"
 DRAWING = "lc2\r\n 0 0 100 0\r\n 0 0 0 100\r\n"
-TURNED = (" 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n"
-          " 0.000000000000 0.000000000000 -17.364817766693 98.480775301221 \r\n")
+TURNED = (b"lc2\r\n 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n"
+          b" 0.000000000000 0.000000000000 -17.364817766693 98.480775301221 \r\n")
 
 
 def line(layer, x2):
@@ -95,22 +95,28 @@ def write(path, data):
         f.write(data.encode() if isinstance(data, str) else data)
 
 
+def folder(root, name):
+    """A folder under ROOT with the drawing d.txt in it."""
+    work = os.path.join(root, name)
+    os.makedirs(work)
+    write(os.path.join(work, "d.txt"), DRAWING)
+    return work
+
+
 def names_and_folders(root):
     """A TEMP and an install folder whose names are not ASCII; Japanese file and layer names."""
-    for folder in ["Jürgen", "山田 太郎"]:
-        work = os.path.join(root, folder)
-        os.makedirs(work)
+    for name in ["Jürgen", "山田 太郎"]:
+        work = folder(root, name)
         for exe in ["linetilt-host.exe", "linetilt.exe"]:
             shutil.copy(os.path.join(BUILD, exe), work)
-        write(os.path.join(work, "d.txt"), DRAWING)
         for program, temp in [(None, "Temp"), (os.path.join(work, "linetilt-host.exe"), os.path.join(root, "Temp"))]:
             status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", program=program, temp=temp)
-            check(status == 0 and read(os.path.join(work, "new.txt")) == ("lc2\r\n" + TURNED).encode(),
-                  f"folder {folder}, {'install' if program else 'TEMP'}: status {status} {err}")
+            check(status == 0 and read(os.path.join(work, "new.txt")) == TURNED,
+                  f"folder {name}, {'install' if program else 'TEMP'}: status {status} {err}")
             if os.path.exists(os.path.join(work, "new.txt")):
                 os.remove(os.path.join(work, "new.txt"))
         check(sorted(os.listdir(work)) == sorted(["linetilt-host.exe", "linetilt.exe", "d.txt"]),
-              f"folder {folder}: {os.listdir(work)}")
+              f"folder {name}: {os.listdir(work)}")
     work = os.path.join(root, "layers")
     os.makedirs(work)
     write(os.path.join(work, "図面.dxf"), R12.format(line("壁", 10) + line("0", 20) + line("扉", 30)))
@@ -124,9 +130,7 @@ def names_and_folders(root):
 
 def devices(root):
     """-o NUL, --svg NUL and -o CON are written into; nothing is left beside them."""
-    work = os.path.join(root, "devices")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
+    work = folder(root, "devices")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "NUL", "--svg", "nul")
     check(status == 0 and sorted(os.listdir(work)) == ["d.txt"], f"-o NUL: status {status} {err} {os.listdir(work)}")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "CON", console=True)
@@ -136,24 +140,20 @@ def devices(root):
 
 def long_path(root):
     """An -o path over 260 characters is written; nothing is left beside it."""
-    work = os.path.join(root, "long")
-    deep = os.path.join("a" * 120, "b" * 120, "c" * 40)
+    work, deep = folder(root, "long"), os.path.join("a" * 120, "b" * 120, "c" * 40)
     os.makedirs(os.path.join(work, deep))
-    write(os.path.join(work, "d.txt"), DRAWING)
     target = os.path.join(work, deep, "new.txt")
     check(len(windows(target)) > 260, "the long path is long")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", windows(target))
-    check(status == 0 and read(target) == ("lc2\r\n" + TURNED).encode() and os.listdir(os.path.dirname(target)) ==
+    check(status == 0 and read(target) == TURNED and os.listdir(os.path.dirname(target)) ==
           ["new.txt"], f"long -o: status {status} {err}")
 
 
 def held(root):
     """A target a viewer holds for a moment is replaced once it lets go; one held on fails after
     about two seconds, keeps what it held and names Windows' reason."""
-    work = os.path.join(root, "held")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
-    for seconds, status_wanted in [(1.5, 0), (8, 4)]:
+    work = folder(root, "held")
+    for seconds, status_wanted, holds in [(1.5, 0, TURNED), (8, 4, b"old")]:
         write(os.path.join(work, "new.txt"), "old")
         ready = os.path.join(work, "..ready")
         holder = subprocess.Popen(WINE + [os.path.join(BUILD, "tests", "holdfile.exe"), "new.txt", "r", str(seconds),
@@ -165,23 +165,17 @@ def held(root):
         spent = time.monotonic() - start
         holder.wait()
         os.remove(ready)
-        got = read(os.path.join(work, "new.txt"))
         left = sorted(set(os.listdir(work)) - {"d.txt", "new.txt"})
-        if status_wanted == 0:
-            check(status == 0 and got == ("lc2\r\n" + TURNED).encode() and not left,
-                  f"held {seconds} s: status {status} {err} {left}")
-        else:
-            # Windows' own reason, not the C library's nearest errno.
-            check(status == 4 and got == b"old" and not left and spent < seconds - 1 and
-                  "Input/output error" not in err and "Permission denied" not in err,
-                  f"held {seconds} s: status {status} in {spent:.1f} s, {err} {left}")
+        # Held on: it fails long before the holder lets go, with Windows' own reason, not the
+        # C library's nearest errno.
+        check(status == status_wanted and read(os.path.join(work, "new.txt")) == holds and not left and
+              (status == 0 or spent < seconds - 1) and "Input/output error" not in err and "Permission denied" not in err,
+              f"held {seconds} s: status {status} in {spent:.1f} s, {err} {left}")
 
 
 def reasons(root):
     """Messages name the reason Windows gives."""
-    work = os.path.join(root, "reasons")
-    os.makedirs(work)
-    write(os.path.join(work, "d.txt"), DRAWING)
+    work = folder(root, "reasons")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "no such folder\\new.txt")
     check(status == 4 and "No such file or directory" not in err and err.rstrip().endswith(
         "" if opts.locale.startswith("ja") else "Path not found"), f"reason: {err}")

@@ -22,6 +22,12 @@ static std::wstring wide(const char* text)
     return result;
 }
 
+static int fail(const char* what, const char* name)
+{
+    std::fprintf(stderr, "holdfile: cannot %s %s: error %lu\n", what, name, GetLastError());
+    return 1;
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 5) {
@@ -35,20 +41,14 @@ int main(int argc, char** argv)
     share |= std::strchr(argv[2], 'd') ? FILE_SHARE_DELETE : 0;
     HANDLE held = CreateFileW(wide(argv[1]).c_str(), GENERIC_READ | (pending ? DELETE : 0), share, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "holdfile: cannot open %s: error %lu\n", argv[1], GetLastError());
-        return 1;
-    }
+    if (held == INVALID_HANDLE_VALUE)
+        return fail("open", argv[1]);
     FILE_DISPOSITION_INFO dispose = {TRUE};
-    if (pending && !SetFileInformationByHandle(held, FileDispositionInfo, &dispose, sizeof dispose)) {
-        std::fprintf(stderr, "holdfile: cannot mark %s for deletion: error %lu\n", argv[1], GetLastError());
-        return 1;
-    }
+    if (pending && !SetFileInformationByHandle(held, FileDispositionInfo, &dispose, sizeof dispose))
+        return fail("mark for deletion", argv[1]);
     HANDLE ready = CreateFileW(wide(argv[4]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (ready == INVALID_HANDLE_VALUE) {
-        std::fprintf(stderr, "holdfile: cannot create %s: error %lu\n", argv[4], GetLastError());
-        return 1;
-    }
+    if (ready == INVALID_HANDLE_VALUE)
+        return fail("create", argv[4]);
     CloseHandle(ready);
     Sleep(static_cast<DWORD>(std::atof(argv[3]) * 1000));
     CloseHandle(held);

@@ -275,6 +275,12 @@ void writeFile(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
+void writeScript(const std::string& path, const std::string& body)
+{
+    writeFile(path, "#!/bin/sh\n" + body);
+    chmod(path.c_str(), 0755);
+}
+
 bool exists(const std::string& path)
 {
     return std::filesystem::exists(std::filesystem::symlink_status(path));

@@ -77,5 +77,6 @@ struct Scratch {
 
 std::string readFile(const std::string& path);
 void writeFile(const std::string& path, const std::string& bytes);
+void writeScript(const std::string& path, const std::string& body);  // a shell script, executable
 bool exists(const std::string& path);
 std::vector<std::string> listDir(const std::string& dir);  // sorted names, no "." or ".."
