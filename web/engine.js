@@ -47,17 +47,17 @@ function runToolInstance(createTool, args, files) {
     createTool(tool);
     const FS = tool.FS;
     roomyFiles(FS);
-    FS.mkdir("/work");
+    FS.mkdir("/run");
     for (const name of Object.keys(files))
-        FS.writeFile("/work/" + name, files[name]);
-    FS.chdir("/work");
+        FS.writeFile("/run/" + name, files[name]);
+    FS.chdir("/run");
     const returned = tool.callMain(args);
     if (status === null)
         status = returned;
     const left = {};
-    for (const name of FS.readdir("/work"))
-        if (name !== "." && name !== ".." && FS.isFile(FS.stat("/work/" + name).mode))
-            left[name] = FS.readFile("/work/" + name);
+    for (const name of FS.readdir("/run"))
+        if (name !== "." && name !== ".." && FS.isFile(FS.stat("/run/" + name).mode))
+            left[name] = FS.readFile("/run/" + name);
     return { status: status & 255, files: left, stdout: Uint8Array.from(stdout), stderr: Uint8Array.from(stderr) };
 }
 
