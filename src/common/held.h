@@ -2,10 +2,20 @@
 #pragma once
 
 #ifdef _WIN32
-// Called when a Windows call on a run file has just failed. Whether Windows said that
-// another program holds the file (a sharing violation, a lock violation or access denied):
+// The most a whole run waits for other programs' moments, all steps together.
+inline constexpr unsigned long RUN_WAIT_MILLIS = 5000;
+
+// Called when a Windows call on the run files `name` and `other` (null for one file) has
+// just failed. Whether Windows said that another program holds a file (a sharing violation,
+// a lock violation, or access denied where neither file is a directory or read-only):
 // virus scanners, indexers, sync clients and the host itself open files for a moment. If
-// so, waits a short while and returns true, until the step has waited some two seconds in
-// all; `waited` counts the step's waits and starts at 0.
-bool heldForAMoment(int* waited);
+// so, waits a short while and returns true, until the run has waited RUN_WAIT_MILLIS in
+// all, measured by the clock from its first wait. The last error is kept.
+bool heldForAMoment(const char* name, const char* other = nullptr);
+
+// Whether another program holds `name` so that it cannot be renamed or removed now.
+bool heldByAnother(const char* name);
 #endif
+
+// Whether the last step given up was refused because another program held a file.
+bool gaveUpOnHeld();

@@ -133,13 +133,14 @@ std::FILE* streamOver(HANDLE handle, int flags, const char* mode)
     return f;
 }
 
-// Opens the file `wide` as it stands, waiting out another program's moment on it.
-HANDLE openExisting(const std::wstring& wide, DWORD access, DWORD flags)
+// Opens the file `name` as it stands, waiting out another program's moment on it.
+HANDLE openExisting(const char* name, DWORD access, DWORD flags)
 {
+    std::wstring wide = wideName(name);
     HANDLE handle;
-    for (int waited = 0; (handle = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                               OPEN_EXISTING, flags, nullptr)) == INVALID_HANDLE_VALUE;)
-        if (!heldForAMoment(&waited))
+    while ((handle = CreateFileW(wide.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, flags, nullptr)) == INVALID_HANDLE_VALUE)
+        if (!heldForAMoment(name))
             break;
     return handle;
 }
@@ -149,7 +150,7 @@ HANDLE openExisting(const std::wstring& wide, DWORD access, DWORD flags)
 std::FILE* openRead(const char* name)
 {
     // A directory is opened too, so that it is refused below at once, not waited for.
-    HANDLE handle = openExisting(wideName(name), GENERIC_READ, FILE_FLAG_BACKUP_SEMANTICS);
+    HANDLE handle = openExisting(name, GENERIC_READ, FILE_FLAG_BACKUP_SEMANTICS);
     if (handle == INVALID_HANDLE_VALUE)
         return nullptr;
     BY_HANDLE_FILE_INFORMATION info;
@@ -173,7 +174,7 @@ std::FILE* createFresh(const char* name)
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
         !(attributes & FILE_ATTRIBUTE_DIRECTORY))
         SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    for (int waited = 0;;) {
+    for (;;) {
         bool deleted = DeleteFileW(wide.c_str());
         if (deleted || GetLastError() == ERROR_FILE_NOT_FOUND) {
             HANDLE handle = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
@@ -185,9 +186,16 @@ std::FILE* createFresh(const char* name)
             if (deleted && GetLastError() == ERROR_FILE_EXISTS)
                 SetLastError(ERROR_ACCESS_DENIED);
         }
-        if (!heldForAMoment(&waited))
+        if (!heldForAMoment(name))
             return nullptr;
     }
+}
+
+std::FILE* createNew(const char* name)
+{
+    HANDLE handle = CreateFileW(wideName(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    return handle == INVALID_HANDLE_VALUE ? nullptr : streamOver(handle, _O_WRONLY, "wb");
 }
 
 bool writable(const char* name)
@@ -197,7 +205,7 @@ bool writable(const char* name)
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY))
         return false;
-    HANDLE handle = openExisting(wide, GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL);
+    HANDLE handle = openExisting(name, GENERIC_WRITE, FILE_ATTRIBUTE_NORMAL);
     return handle != INVALID_HANDLE_VALUE && CloseHandle(handle) != 0;
 }
 
@@ -224,6 +232,11 @@ std::FILE* createFresh(const char* name)
 {
     // A directory is not removed; what stays is in the way of the exclusive creation.
     unlink(name);
+    return createNew(name);
+}
+
+std::FILE* createNew(const char* name)
+{
     int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0)
         return nullptr;

@@ -6,6 +6,7 @@
 
 #include "output/stream.h"
 #include "common/files.h"
+#include "common/held.h"
 #include "run/opt.h"
 #include "common/state.h"
 #include "run/tcopy.h"
@@ -21,29 +22,95 @@ void readSwitches(char** argv)
         std::printf("\n\n#### debug #### Cmd-Option read\n");
 }
 
-// A later rename of the take-over failed, `target` its target: the host's records go back
-// from `name` to the name the host reads back. If that fails too, a second message says so
-// and they stay under `name`.
-[[noreturn]] static void putBack(const char* name, const char* target)
+namespace {
+
+// The names the host's records pass through on their way to the working name.
+const char* const ROAD[] = {HOST_FILE, FIRST_STEP, SECOND_STEP, EXCHANGE_FILE};
+constexpr int ROAD_STEPS = 3;
+
+bool held(const char* name)
 {
-    sayCannotOpen(target);
-    if (!replaceFile(name, HOST_FILE))
-        sayCannotOpen(HOST_FILE);
+#ifdef _WIN32
+    return heldByAnother(name);
+#else
+    (void)name;
+    return false;
+#endif
+}
+
+// "Cannot open file: " the file that failed the step, and whether another program holds it.
+void sayWhyNot(const char* name, const char* other)
+{
+    if (gaveUpOnHeld() && other && held(other) && !held(name))
+        name = other;
+    sayCannotOpen(name);
+    if (gaveUpOnHeld())
+        sayHeld(name);
+}
+
+// A renaming name taken when the run starts holds what an earlier run left there: the host's
+// records, when that run was stopped or could not give them back. They are kept under a
+// name of their own, never replaced; the host's file is not touched when that fails. False
+// when something other than a file stands there.
+bool keepLeftover(const char* name)
+{
+    NameKind kind = kindOf(name);
+    if (kind == ABSENT)
+        return true;
+    if (kind == OTHER_KIND)
+        return false;
+    if (kind == REGULAR_FILE)
+        for (int n = 1; n <= MOST_KEPT; ++n) {
+            char kept[16];
+            std::snprintf(kept, sizeof kept, KEEP_FORMAT, n);
+            if (kindOf(kept) != ABSENT)
+                continue;
+            if (moveFile(name, kept))
+                return true;
+            break;
+        }
+    sayWhyNot(name, nullptr);
     std::exit(-1);
 }
 
+// The rename out of ROAD[step] failed: the records go back under the host's name, by a
+// rename, or by a copy where another program holds the file against renaming (a copy needs
+// only to read it). Never over a "qxc_temp.txt" that has appeared meanwhile: then, or when
+// the copy fails too, the message names the file that holds them.
+[[noreturn]] void giveBack(int step)
+{
+    const char* records = ROAD[step];
+    sayWhyNot(step == 0 ? records : ROAD[step + 1], records);
+    if (step > 0 && !moveFile(records, HOST_FILE) &&
+        !(kindOf(HOST_FILE) == ABSENT && copyFile(records, HOST_FILE, false)))
+        sayKept(records);
+    std::exit(-1);
+}
+
+}  // namespace
+
 void takeOverExchangeFile()
 {
-    // When the first rename fails, a "QXC_TEMP.TXT" left in place is the exchange file.
-    // Once it has succeeded, an older "QXC_TEMP.TXT" is never taken for the host's records.
-    // Each step replaces a name a killed run may have left behind, which would otherwise
-    // stand in for the host's file on Windows.
-    if (replaceFile(HOST_FILE, FIRST_STEP)) {
-        if (!replaceFile(FIRST_STEP, SECOND_STEP))
-            putBack(FIRST_STEP, SECOND_STEP);
-        if (!replaceFile(SECOND_STEP, EXCHANGE_FILE))
-            putBack(SECOND_STEP, EXCHANGE_FILE);
-    }
+    // The host's records are under the first of the three names where a regular file
+    // stands: the host's own, or a renaming name that an earlier run left them under. With
+    // none, the run goes on with whatever is named "QXC_TEMP.TXT".
+    int start = 0;
+    while (start < ROAD_STEPS && kindOf(ROAD[start]) != REGULAR_FILE)
+        ++start;
+    if (start == ROAD_STEPS)
+        return;
+    for (int later = start + 1; later < ROAD_STEPS; ++later)
+        if (!keepLeftover(ROAD[later])) {
+            // Where names do not depend on case, the host's file is "QXC_TEMP.TXT" already.
+            if (start == 0 && sameFile(HOST_FILE, EXCHANGE_FILE))
+                return;
+            cannotOpen(ROAD[later], -1);
+        }
+    if (kindOf(EXCHANGE_FILE) == OTHER_KIND)
+        cannotOpen(EXCHANGE_FILE, -1);
+    for (int step = start; step < ROAD_STEPS; ++step)
+        if (!replaceFile(ROAD[step], ROAD[step + 1]))
+            giveBack(step);
 }
 
 unsigned int countRecords()
@@ -118,8 +185,30 @@ void copyBack()
     if (!output)
         cannotOpen(WORK_FILE, -1);
     std::fclose(output);
-    // A rename, not a copy: the host finds either its own records or the whole output. A
-    // rename would replace an exchange file that cannot be written; a copy could not.
-    if (!writable(EXCHANGE_FILE) || !replaceFile(WORK_FILE, EXCHANGE_FILE))
-        cannotOpen(EXCHANGE_FILE, -1);
+    // A rename, not a copy over the exchange file: the host finds either its own records or
+    // the whole output. A rename would replace an exchange file that cannot be written; a
+    // copy could not.
+    if (!writable(EXCHANGE_FILE)) {
+        sayWhyNot(EXCHANGE_FILE, nullptr);
+        std::exit(-1);
+    }
+    if (replaceOnce(WORK_FILE, EXCHANGE_FILE))
+        return;
+    // A program that holds the output work file (a scan of the file just closed, an
+    // indexer) holds no copy of it: the copy is renamed in its place.
+    const char* result = WORK_FILE;
+    if (held(WORK_FILE) && copyFile(WORK_FILE, COPY_FILE, true))
+        result = COPY_FILE;
+    if (replaceFile(result, EXCHANGE_FILE)) {
+        if (result == COPY_FILE)
+            std::remove(WORK_FILE);  // a leftover, if it is still held, that the next run replaces
+        return;
+    }
+    if (result == COPY_FILE)
+        std::remove(COPY_FILE);
+    if (gaveUpOnHeld())
+        sayHeld(held(WORK_FILE) ? WORK_FILE : EXCHANGE_FILE);
+    else
+        sayCannotOpen(EXCHANGE_FILE);
+    std::exit(-1);
 }

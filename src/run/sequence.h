@@ -3,9 +3,9 @@
 
 // Hands every argument that begins with "-" or "/" to opt; skips the others.
 void readSwitches(char** argv);
-// Brings "qxc_temp.txt" to "QXC_TEMP.TXT" through the two intermediate names; a rename
-// that fails after the first puts the host's records back under "qxc_temp.txt" and ends
-// the run with status -1.
+// Brings "qxc_temp.txt" to "QXC_TEMP.TXT" through the two intermediate names, after
+// keeping what an earlier run left under those; a rename that fails gives the host's
+// records back under "qxc_temp.txt" and ends the run with status -1.
 void takeOverExchangeFile();
 // The record count: the lines of the exchange file, counted as the reader reads them.
 unsigned int countRecords();
