@@ -21,6 +21,8 @@
 void sayCannotOpen(const char* name)
 {
     std::fprintf(stderr, "Cannot open file: %s \n", name);
+    if (gaveUpOnHeld())
+        sayHeld(name);
 }
 
 void cannotOpen(const char* name, int status)

@@ -15,7 +15,8 @@ inline constexpr int MOST_KEPT = 999;
 // The most records an exchange file may hold.
 inline constexpr unsigned int RECORD_LIMIT = 50000;
 
-// "Cannot open file: NAME \n" on standard error.
+// "Cannot open file: NAME \n" on standard error, and sayHeld(name) when the step gave up
+// on a file that another program held.
 void sayCannotOpen(const char* name);
 // sayCannotOpen(name), then the process ends with `status`.
 [[noreturn]] void cannotOpen(const char* name, int status);

@@ -44,8 +44,6 @@ void sayWhyNot(const char* name, const char* other)
     if (gaveUpOnHeld() && other && held(other) && !held(name))
         name = other;
     sayCannotOpen(name);
-    if (gaveUpOnHeld())
-        sayHeld(name);
 }
 
 // A renaming name taken when the run starts holds what an earlier run left there: the host's
