@@ -159,22 +159,27 @@ TEST(Faults, KilledAtAnyMomentLosesNothing)
 }
 
 // A later rename of the take-over fails: the host's records go back under its name by a
-// rename; failing that, by a copy; failing that too, a message names the file they are in.
+// rename; failing that, by a copy; failing that too, or where the host has written a newer
+// file meanwhile (which stays), a message names the file they are in.
 TEST(Faults, RecordsThatCannotBePutBackStayWhole)
 {
     if (isWindowsBuild())
         GTEST_SKIP() << "strace injects faults into native runs only";
     struct Road {
         std::vector<std::string> fail;  // strace's injections
+        bool newer;                     // a new qxc_temp.txt is written while the rename fails
         std::string err;
-        std::vector<std::string> files;  // each holds the host's records
+        std::map<std::string, std::string> files;  // what the folder holds after
     };
     const std::string later = "inject=rename:error=EIO:when=2+";
+    const std::string kept = "Records kept in: QXC_x2x2.$$ \n";
     for (const Road& road : std::vector<Road>{
-             {{later}, "", {"qxc_temp.txt"}},
-             {{later, "inject=renameat2:error=EIO"}, "", {"QXC_x2x2.$$", "qxc_temp.txt"}},
-             {{later, "inject=renameat2:error=EIO", "inject=openat:error=EACCES"},
-              "Records kept in: QXC_x2x2.$$ \n", {"QXC_x2x2.$$"}}}) {
+             {{later}, false, "", {{"qxc_temp.txt", "hq\n"}}},
+             {{later, "inject=renameat2:error=EIO"}, false, "", {{"QXC_x2x2.$$", "hq\n"}, {"qxc_temp.txt", "hq\n"}}},
+             {{later, "inject=renameat2:error=EIO", "inject=openat:error=EACCES"}, false, kept,
+              {{"QXC_x2x2.$$", "hq\n"}}},
+             {{"inject=rename:error=EIO:delay_exit=1000000:when=2+"}, true, kept,
+              {{"QXC_x2x2.$$", "hq\n"}, {"qxc_temp.txt", "new\n"}}}}) {
         Scratch dir;
         writeFile(dir / "qxc_temp.txt", "hq\n");
         // Only the calls on these files are traced, and so only they fail.
@@ -183,15 +188,21 @@ TEST(Faults, RecordsThatCannotBePutBackStayWhole)
             strace.insert(strace.end(), {"-P", name});
         for (const std::string& fault : road.fail)
             strace.insert(strace.end(), {"-e", fault});
+        if (road.newer)
+            strace.insert(strace.begin(), {"sh", "-c",
+                                           "\"$@\" & until [ -e 'QXC_x2x2.$$' ]; do sleep 0.01; done; "
+                                           "echo new > qxc_temp.txt; wait $!",
+                                           "sh"});
         Outcome run = runWrapped(dir.path, strace, {});
         // strace's own note on each path it resolved
         while (run.err.rfind("strace: ", 0) == 0)
             run.err.erase(0, run.err.find('\n') + 1);
         EXPECT_EQ(255, run.status);
         EXPECT_EQ("Cannot open file: QXC_x2x2.$$$ \n" + road.err, run.err);
-        EXPECT_EQ(road.files, listDir(dir.path));
+        std::map<std::string, std::string> found;
         for (const std::string& name : listDir(dir.path))
-            EXPECT_EQ("hq\n", readFile(dir / name)) << name;
+            found[name] = readFile(dir / name);
+        EXPECT_EQ(road.files, found);
     }
 }
 
