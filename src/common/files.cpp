@@ -82,7 +82,7 @@ void keepStandardStreams()
     }
 }
 
-NameKind kindOf(const char* name)
+NameKind kindOf(const char* name, bool follow)
 {
 #ifdef _WIN32
     DWORD attributes = GetFileAttributesW(wideName(name).c_str());
@@ -91,12 +91,14 @@ NameKind kindOf(const char* name)
         // Anything else, a file pending deletion among them, is something under the name.
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ABSENT : REGULAR_FILE;
     }
-    return attributes & FILE_ATTRIBUTE_DIRECTORY ? OTHER_KIND : REGULAR_FILE;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return OTHER_KIND;
+    return !follow && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? A_LINK : REGULAR_FILE;
 #else
     struct stat st;
-    if (stat(name, &st) != 0)
+    if ((follow ? stat(name, &st) : lstat(name, &st)) != 0)
         return errno == ENOENT ? ABSENT : OTHER_KIND;
-    return S_ISREG(st.st_mode) ? REGULAR_FILE : OTHER_KIND;
+    return S_ISREG(st.st_mode) ? REGULAR_FILE : S_ISLNK(st.st_mode) ? A_LINK : OTHER_KIND;
 #endif
 }
 
@@ -180,12 +182,12 @@ bool moveFile(const char* from, const char* to)
 }
 #endif
 
-bool copyFile(const char* from, const char* to, bool fresh)
+bool copyFile(const char* from, const char* to)
 {
     std::FILE* in = openRead(from);
     if (!in)
         return false;
-    std::FILE* out = fresh ? createFresh(to) : createNew(to);
+    std::FILE* out = createFresh(to);
     if (!out) {
         std::fclose(in);
         return false;

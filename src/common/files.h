@@ -36,9 +36,10 @@ void sayKept(const char* name);
 // file takes its place and receives the console's output.
 void keepStandardStreams();
 
-// What stands under a name. A link counts as what it leads to; a dangling link as nothing.
-enum NameKind { ABSENT, REGULAR_FILE, OTHER_KIND };
-NameKind kindOf(const char* name);
+// What stands under a name. Followed, a link counts as what it leads to, a dangling one as
+// nothing; not followed, as A_LINK.
+enum NameKind { ABSENT, REGULAR_FILE, A_LINK, OTHER_KIND };
+NameKind kindOf(const char* name, bool follow);
 // Whether both names lead to one file.
 bool sameFile(const char* name, const char* other);
 
@@ -49,10 +50,9 @@ bool replaceFile(const char* from, const char* to);
 bool replaceOnce(const char* from, const char* to);
 // Renames `from` to `to` only where nothing stands under `to`, waiting as replaceFile does.
 bool moveFile(const char* from, const char* to);
-// Copies the file `from` whole into a file created under `to`, which must not exist yet
-// unless `fresh`, when whatever stands there is replaced (createFresh). Nothing is left
+// Copies the file `from` whole into `to`, created afresh (createFresh). Nothing is left
 // under `to` when the copy fails.
-bool copyFile(const char* from, const char* to, bool fresh);
+bool copyFile(const char* from, const char* to);
 
 #ifdef _WIN32
 #include <cstring>

@@ -191,12 +191,6 @@ std::FILE* createFresh(const char* name)
     }
 }
 
-std::FILE* createNew(const char* name)
-{
-    HANDLE handle = CreateFileW(wideName(name).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? nullptr : streamOver(handle, _O_WRONLY, "wb");
-}
 
 bool writable(const char* name)
 {
@@ -232,11 +226,6 @@ std::FILE* createFresh(const char* name)
 {
     // A directory is not removed; what stays is in the way of the exclusive creation.
     unlink(name);
-    return createNew(name);
-}
-
-std::FILE* createNew(const char* name)
-{
     int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
     if (fd < 0)
         return nullptr;

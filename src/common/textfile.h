@@ -20,9 +20,6 @@ std::FILE* openRead(const char* name);
 // Returns null on failure.
 std::FILE* createFresh(const char* name);
 
-// Creates `name` for writing only where nothing stands under it yet; null otherwise.
-std::FILE* createNew(const char* name);
-
 // Whether `name` can be opened for writing; the file is not changed.
 bool writable(const char* name);
 

@@ -48,39 +48,52 @@ void sayWhyNot(const char* name, const char* other)
 
 // A renaming name taken when the run starts holds what an earlier run left there: the host's
 // records, when that run was stopped or could not give them back. They are kept under a
-// name of their own, never replaced; the host's file is not touched when that fails. False
-// when something other than a file stands there.
+// name of their own, never replaced; the run ends, the host's file not touched, when that
+// fails. A link is none of the tool's, and a rename replaces the link, not what it leads
+// to. False when something other than a file or a link stands there.
 bool keepLeftover(const char* name)
 {
-    NameKind kind = kindOf(name);
-    if (kind == ABSENT)
+    NameKind kind = kindOf(name, false);
+    if (kind == ABSENT || kind == A_LINK)
         return true;
     if (kind == OTHER_KIND)
         return false;
-    if (kind == REGULAR_FILE)
-        for (int n = 1; n <= MOST_KEPT; ++n) {
-            char kept[16];
-            std::snprintf(kept, sizeof kept, KEEP_FORMAT, n);
-            if (kindOf(kept) != ABSENT)
-                continue;
-            if (moveFile(name, kept))
-                return true;
-            break;
-        }
-    sayWhyNot(name, nullptr);
+    for (int n = 1; n <= MOST_KEPT; ++n) {
+        char kept[16];
+        std::snprintf(kept, sizeof kept, KEEP_FORMAT, n);
+        if (kindOf(kept, false) != ABSENT)
+            continue;
+        if (moveFile(name, kept))
+            return true;
+        if (kindOf(kept, false) == ABSENT)
+            break;  // not taken meanwhile: refused for another reason
+    }
+    sayCannotOpen(name);
     std::exit(-1);
 }
 
-// The rename out of ROAD[step] failed: the records go back under the host's name, by a
-// rename, or by a copy where another program holds the file against renaming (a copy needs
-// only to read it). Never over a "qxc_temp.txt" that has appeared meanwhile: then, or when
-// the copy fails too, the message names the file that holds them.
-[[noreturn]] void giveBack(int step)
+// The host's records, copied beside under a name of the tool's own, then moved in whole
+// under the host's name where nothing has appeared meanwhile: the host never finds a part.
+bool copyToHost(const char* records)
 {
-    const char* records = ROAD[step];
-    sayWhyNot(step == 0 ? records : ROAD[step + 1], records);
-    if (step > 0 && !moveFile(records, HOST_FILE) &&
-        !(kindOf(HOST_FILE) == ABSENT && copyFile(records, HOST_FILE, false)))
+    if (kindOf(HOST_FILE, false) != ABSENT || !copyFile(records, COPY_FILE))
+        return false;
+    if (moveFile(COPY_FILE, HOST_FILE))
+        return true;
+    std::remove(COPY_FILE);
+    return false;
+}
+
+// A step of the take-over failed, `failed` the file named for it, with the host's records
+// under `records`: they go back under the host's name, by a rename, or by a copy where
+// another program holds the file against renaming (a copy needs only to read it). Never
+// over a "qxc_temp.txt" that has appeared meanwhile: then, or when the copy fails too,
+// the message names the file that holds them.
+[[noreturn]] void giveBack(const char* records, const char* failed)
+{
+    sayWhyNot(failed, records);
+    if (records != HOST_FILE && !moveFile(records, HOST_FILE) && !copyToHost(records) &&
+        kindOf(records, false) == REGULAR_FILE)
         sayKept(records);
     std::exit(-1);
 }
@@ -89,26 +102,37 @@ bool keepLeftover(const char* name)
 
 void takeOverExchangeFile()
 {
-    // The host's records are under the first of the three names where a regular file
-    // stands: the host's own, or a renaming name that an earlier run left them under. With
-    // none, the run goes on with whatever is named "QXC_TEMP.TXT".
+    // The host's records are under its own name or, where there is nothing, under the first
+    // renaming name that holds a file an earlier run left. With none, the run goes on with
+    // whatever is named "QXC_TEMP.TXT".
+    NameKind host = kindOf(HOST_FILE, true);
+    if (host == OTHER_KIND)
+        cannotOpen(EXCHANGE_FILE, -1);  // not a file: refused where it stands
     int start = 0;
-    while (start < ROAD_STEPS && kindOf(ROAD[start]) != REGULAR_FILE)
-        ++start;
+    if (host == ABSENT)
+        for (start = 1; start < ROAD_STEPS && kindOf(ROAD[start], false) != REGULAR_FILE;)
+            ++start;
     if (start == ROAD_STEPS)
         return;
+    const char* records = ROAD[start];
+    // Where names do not depend on case, the host's name is the working name.
+    bool oneName = start == 0 && sameFile(HOST_FILE, EXCHANGE_FILE);
     for (int later = start + 1; later < ROAD_STEPS; ++later)
         if (!keepLeftover(ROAD[later])) {
-            // Where names do not depend on case, the host's file is "QXC_TEMP.TXT" already.
-            if (start == 0 && sameFile(HOST_FILE, EXCHANGE_FILE))
-                return;
-            cannotOpen(ROAD[later], -1);
+            if (oneName)
+                return;  // the host's file is "QXC_TEMP.TXT" already
+            giveBack(records, ROAD[later]);
         }
-    if (kindOf(EXCHANGE_FILE) == OTHER_KIND)
-        cannotOpen(EXCHANGE_FILE, -1);
-    for (int step = start; step < ROAD_STEPS; ++step)
-        if (!replaceFile(ROAD[step], ROAD[step + 1]))
-            giveBack(step);
+    if (kindOf(EXCHANGE_FILE, true) == OTHER_KIND)
+        giveBack(records, EXCHANGE_FILE);
+    // Only an older file under a working name of its own is replaced: where it is the host's
+    // name, a file there now is one the host has written meanwhile.
+    bool older = !oneName && kindOf(EXCHANGE_FILE, false) != ABSENT;
+    for (int step = start; step < ROAD_STEPS; ++step) {
+        const char* to = ROAD[step + 1];
+        if (!(step + 1 < ROAD_STEPS || older ? replaceFile(ROAD[step], to) : moveFile(ROAD[step], to)))
+            giveBack(ROAD[step], step == 0 ? HOST_FILE : to);
+    }
 }
 
 unsigned int countRecords()
@@ -195,7 +219,7 @@ void copyBack()
     // A program that holds the output work file (a scan of the file just closed, an
     // indexer) holds no copy of it: the copy is renamed in its place.
     const char* result = WORK_FILE;
-    if (held(WORK_FILE) && copyFile(WORK_FILE, COPY_FILE, true))
+    if (held(WORK_FILE) && copyFile(WORK_FILE, COPY_FILE))
         result = COPY_FILE;
     if (replaceFile(result, EXCHANGE_FILE)) {
         if (result == COPY_FILE)

@@ -40,6 +40,7 @@ struct Held {
     int status;       // the run's; -1 for 0 or 255, as a holder catches its moment or not
     const char* err;  // its messages; null for any
     double most;      // seconds the run may take
+    double newer = 0;  // > 0: the host writes its next file this many seconds into the run
 };
 
 void PrintTo(const Held& held, std::ostream* out)
@@ -111,9 +112,16 @@ TEST_P(HeldFile, IsWaitedForWithinTheLimitAndNeverLosesTheRecords)
         holders.push_back(holder);
     }
 
+    std::thread host([&] {
+        if (held.newer > 0) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(held.newer));
+            writeFile(dir / "qxc_temp.txt", NEXT_INPUT);
+        }
+    });
     auto started = std::chrono::steady_clock::now();
     Outcome run = runTool(dir.path, {});
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    host.join();
     for (int holder : holders) {
         kill(holder, SIGKILL);
         waitpid(holder, nullptr, 0);
@@ -122,6 +130,13 @@ TEST_P(HeldFile, IsWaitedForWithinTheLimitAndNeverLosesTheRecords)
     EXPECT_TRUE(held.status >= 0 ? run.status == held.status : run.status == 0 || run.status == 255) << run.status;
     if (held.err) {
         EXPECT_EQ(held.err, run.err);
+    }
+    if (held.newer > 0) {
+        // Never replaced by the older records' output: the host's next file, as it wrote it
+        // or turned, and the older records kept.
+        EXPECT_TRUE(hostFile(dir) == NEXT_INPUT || hostFile(dir) == NEXT_OUTPUT) << run.status << " " << run.err;
+        EXPECT_TRUE(anyFileHolds(dir, INPUT));
+        return;
     }
     EXPECT_EQ(run.status ? INPUT : OUTPUT, hostFile(dir)) << run.err;
     EXPECT_LT(seconds, held.most) << "seconds the run took";
@@ -170,6 +185,8 @@ const Held CASES[] = {
      {{"qxc_temp.txt", "-", 1.9, ""}, {"QXC_x2x2.$$$", "-", 3.8, ""}, {"QXC_TEMP.$$$", "-", 5.7, ""}},
      "QXC_x2x2.$$$ QXC_TEMP.$$$", 255, "Cannot open file: QXC_TEMP.$$$ \nHeld by another program: QXC_TEMP.$$$ \n",
      7},
+    // The host writes its next file while the run waits to take older stranded records.
+    {"NewHostFileWhileWaiting", {{"QXC_x2x2.$$$", "r", 2.5, ""}}, "QXC_x2x2.$$$=", -1, nullptr, 7, 1.2},
     // Refused for good is no moment: nothing is waited for.
     {"WorkFileADirectory", {}, "QXC_TEMP.$$$/", 255, "Cannot open file: QXC_TEMP.$$$ \n", 1.5},
     {"RenamingNameADirectory", {}, "QXC_x2x2.$$/", 0, "", 1.5},

@@ -98,6 +98,25 @@ TEST(Surroundings, OnlyARegularExchangeFile)
     }
 }
 
+// A link under a renaming name is none of the tool's leftovers: not taken for the host's
+// records, and replaced, never followed, like a dangling link under a name to keep to.
+TEST(Surroundings, LinksUnderTheRenamingNames)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "links to files elsewhere are tried natively";
+    Scratch dir, elsewhere;
+    writeFile(elsewhere / "foreign", "hq\n");
+    symlink((elsewhere / "foreign").c_str(), (dir / "QXC_x2x2.$$").c_str());
+    Outcome alone = runTool(dir.path, {});
+    EXPECT_EQ("255 Cannot open file: QXC_TEMP.TXT \n", std::to_string(alone.status) + " " + alone.err);
+    writeFile(dir / "qxc_temp.txt", "hq\n");
+    writeFile(dir / "QXC_x2x2.$$$", "#left\n");
+    symlink("nowhere", (dir / "QXC_KEEP.001").c_str());
+    EXPECT_EQ(0, runTool(dir.path, {}).status);
+    EXPECT_EQ("#left\n", readFile(dir / "QXC_KEEP.002"));
+    EXPECT_EQ("hq\n", readFile(elsewhere / "foreign"));
+}
+
 // A closed descriptor 0 to 2 is no place for a run file: the traces of /t5, more than the
 // console's buffer holds, stay out of the command stream whether standard output alone or
 // all three are closed (Wine itself cannot start without the three).
@@ -175,22 +194,21 @@ TEST(Faults, RecordsThatCannotBePutBackStayWhole)
     const std::string kept = "Records kept in: QXC_x2x2.$$ \n";
     for (const Road& road : std::vector<Road>{
              {{later}, false, "", {{"qxc_temp.txt", "hq\n"}}},
-             {{later, "inject=renameat2:error=EIO"}, false, "", {{"QXC_x2x2.$$", "hq\n"}, {"qxc_temp.txt", "hq\n"}}},
-             {{later, "inject=renameat2:error=EIO", "inject=openat:error=EACCES"}, false, kept,
-              {{"QXC_x2x2.$$", "hq\n"}}},
+             {{later, "inject=renameat2:error=EIO:when=1"}, false, "", {{"QXC_x2x2.$$", "hq\n"}, {"qxc_temp.txt", "hq\n"}}},
+             {{later, "inject=renameat2:error=EIO"}, false, kept, {{"QXC_x2x2.$$", "hq\n"}}},
              {{"inject=rename:error=EIO:delay_exit=1000000:when=2+"}, true, kept,
               {{"QXC_x2x2.$$", "hq\n"}, {"qxc_temp.txt", "new\n"}}}}) {
         Scratch dir;
         writeFile(dir / "qxc_temp.txt", "hq\n");
         // Only the calls on these files are traced, and so only they fail.
         std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-e", "trace=openat,rename,renameat2"};
-        for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$"})
+        for (const char* name : {"qxc_temp.txt", "QXC_x2x2.$$", "QXC_x2x2.$$$", "QXC_COPY.$$$"})
             strace.insert(strace.end(), {"-P", name});
         for (const std::string& fault : road.fail)
             strace.insert(strace.end(), {"-e", fault});
         if (road.newer)
             strace.insert(strace.begin(), {"sh", "-c",
-                                           "\"$@\" & until [ -e 'QXC_x2x2.$$' ]; do sleep 0.01; done; "
+                                           "\"$@\" & i=0; until [ -e 'QXC_x2x2.$$' ] || [ $i = 500 ]; do sleep 0.01; i=$((i+1)); done; "
                                            "echo new > qxc_temp.txt; wait $!",
                                            "sh"});
         Outcome run = runWrapped(dir.path, strace, {});
@@ -204,6 +222,27 @@ TEST(Faults, RecordsThatCannotBePutBackStayWhole)
             found[name] = readFile(dir / name);
         EXPECT_EQ(road.files, found);
     }
+}
+
+// The give-back's copy killed at any write or close: never a part under the host's name.
+TEST(Faults, AGiveBackKilledLeavesNoPart)
+{
+    if (isWindowsBuild())
+        GTEST_SKIP() << "strace injects faults into native runs only";
+    const std::string input = lineRecords(16000);
+    for (const char* call : {"write", "close"})
+        for (int nth = 1; nth <= 6; ++nth) {
+            Scratch dir;
+            writeFile(dir / "qxc_temp.txt", input);
+            Outcome run = runWrapped(dir.path,
+                                     {"strace", "-o", "/dev/null", "-e", "inject=rename:error=EIO:when=2+", "-e",
+                                      "inject=renameat2:error=EIO:when=1", "-e",
+                                      std::string("inject=") + call + ":signal=KILL:when=" + std::to_string(nth)},
+                                     {});
+            bool whole = exists(dir / "qxc_temp.txt") && readFile(dir / "qxc_temp.txt") == input;
+            EXPECT_TRUE(whole || !exists(dir / "qxc_temp.txt")) << call << nth;
+            EXPECT_TRUE(whole || readFile(dir / "QXC_x2x2.$$") == input) << call << nth << " " << run.status;
+        }
 }
 
 // Every system call a run makes on its files fails in turn (of a kind with more than 40
