@@ -183,8 +183,19 @@ def reasons(root):
     check(status == 3 and "無い.txt" in err and "No such file or directory" not in err, f"reason: {err}")
 
 
+def slash_paths(root):
+    """A drawing named from the root with "/", or as "//?/Z:/...", is a path, not a switch."""
+    work = folder(root, "slash")
+    for drawing in [os.path.join(work, "d.txt"), "//?/" + windows(work).replace("\\", "/") + "/d.txt"]:
+        status, out, err = host(work, drawing, "--at", "0,0", "-o", "new.txt")
+        new = os.path.join(work, "new.txt")
+        check(status == 0 and os.path.exists(new) and read(new) == TURNED, f"drawing {drawing}: status {status} {err}")
+        if os.path.exists(new):
+            os.remove(new)
+
+
 with tempfile.TemporaryDirectory() as root:
-    for group in [names_and_folders, devices, long_path, held, reasons]:
+    for group in [names_and_folders, devices, long_path, held, reasons, slash_paths]:
         group(root)
 if "LOCPATH" in env:
     shutil.rmtree(env["LOCPATH"])
