@@ -26,7 +26,7 @@ namespace {
 
 std::string failure(const std::string& what, const std::string& path)
 {
-    return "cannot " + what + " " + path + ": " + reasonOf(errno);
+    return "cannot " + what + " " + path + ": " + reasonOf(errno, path);
 }
 
 #ifdef _WIN32

@@ -30,9 +30,9 @@ std::string quoted(const std::string& word)
     return out + "\"";
 }
 
-std::string lastError()
+std::string lastError(const std::string& name)
 {
-    return reasonOf(systemError());
+    return reasonOf(systemError(), name);
 }
 
 HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
@@ -69,7 +69,7 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
     startup.hStdInput = in, startup.hStdOutput = out, startup.hStdError = err;
     PROCESS_INFORMATION info = {};
     if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE || !job) {
-        process.failure = lastError();
+        process.failure = lastError("");
     } else {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
@@ -77,7 +77,7 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
         std::wstring wideLine = widened(line);
         if (!CreateProcessW(widened(program).c_str(), wideLine.data(), nullptr, nullptr, TRUE,
                             CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, widened(directory).c_str(), &startup, &info)) {
-            process.failure = lastError();
+            process.failure = lastError(program);
         } else {
             AssignProcessToJobObject(job, info.hProcess);
             ResumeThread(info.hThread);

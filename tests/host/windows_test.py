@@ -174,13 +174,16 @@ def held(root):
 
 
 def reasons(root):
-    """Messages name the reason Windows gives."""
+    """Messages name the reason Windows gives, the file it speaks of filled in, without its own
+    full stop ("." or "。") before the stand-in's punctuation."""
     work = folder(root, "reasons")
-    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "no such folder\\new.txt")
-    check(status == 4 and "No such file or directory" not in err and err.rstrip().endswith(
-        "" if opts.locale.startswith("ja") else "Path not found"), f"reason: {err}")
-    status, out, err = host(work, "無い.txt", "--at", "0,0")
-    check(status == 3 and "無い.txt" in err and "No such file or directory" not in err, f"reason: {err}")
+    english = not opts.locale.startswith("ja")
+    for args, status_wanted, said in [(["d.txt", "-o", "no such folder\\new.txt"], 4, "Path not found" if english else ""),
+                                      (["無い.txt"], 3, "無い.txt"),
+                                      (["d.txt", "--tool", "d.txt"], 1, windows(work) + "\\d.txt")]:
+        status, out, err = host(work, *args, "--at", "0,0")
+        check(status == status_wanted and said in err and "No such file or directory" not in err and "%1" not in err
+              and not re.search(r"[.。](;|$)", err.strip(), re.M), f"reason {args}: status {status} {err}")
 
 
 def slash_paths(root):
