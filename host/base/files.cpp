@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,7 +27,7 @@ namespace {
 
 std::string failure(const std::string& what, const std::string& path)
 {
-    return "cannot " + what + " " + path + ": " + reasonOf(errno);
+    return "cannot " + what + " " + path + ": " + reasonOf(errno, path);
 }
 
 #ifdef _WIN32
@@ -129,6 +130,42 @@ bool removeFile(const std::string& path)
 bool isDevice(const std::string& path)
 {
     return isDeviceName(path);
+}
+bool heldCode(DWORD code)
+{
+    return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED ||
+           code == ERROR_DIR_NOT_EMPTY;  // a file in it deleted, but still held open
+}
+// One pass over the tree, through the "\\?\" form of a long path, which the C runtime and
+// std::filesystem do not take. False at the first step refused, `failed` naming it, errno set.
+bool removeOnce(const std::string& path, std::string& failed)
+{
+    std::wstring wide = widePath(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD code = GetLastError();
+        if (code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+            return true;
+        return failed = path, errno = WINDOWS_ERROR + static_cast<int>(code), false;
+    }
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        bool gone = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(wide.c_str()) : DeleteFileW(wide.c_str());
+        return gone || (failed = path, errno = systemError(), false);
+    }
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(widePath(path + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return failed = path, errno = systemError(), false;
+    bool removed = true;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            std::wstring name = found.cFileName;
+            if (name != L"." && name != L"..")
+                removed = removeOnce(path + "\\" + narrowed(name), failed);
+        } while (removed && FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    return removed && (RemoveDirectoryW(wide.c_str()) || (failed = path, errno = systemError(), false));
 }
 #else
 int openRead(const std::string& path)
@@ -504,4 +541,57 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         return false;
     }
     return true;
+}
+
+bool makeDirectory(const std::string& path)
+{
+#ifdef _WIN32
+    if (CreateDirectoryW(widePath(path).c_str(), nullptr))
+        return true;
+    errno = GetLastError() == ERROR_ALREADY_EXISTS ? EEXIST : systemError();
+    return false;
+#else
+    return mkdir(path.c_str(), 0700) == 0;
+#endif
+}
+
+bool lookFor(const std::string& path, bool& there)
+{
+#ifdef _WIN32
+    there = GetFileAttributesW(widePath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+    DWORD code = there ? 0 : GetLastError();
+    if (there || code == ERROR_FILE_NOT_FOUND || code == ERROR_PATH_NOT_FOUND)
+        return true;
+    errno = WINDOWS_ERROR + static_cast<int>(code);
+    return false;
+#else
+    struct stat status;
+    there = stat(path.c_str(), &status) == 0;
+    return there || errno == ENOENT;
+#endif
+}
+
+bool removeTree(const std::string& path, double seconds, std::string& error)
+{
+#ifdef _WIN32
+    auto until = std::chrono::steady_clock::now() +
+                 std::chrono::duration_cast<std::chrono::steady_clock::duration>(std::chrono::duration<double>(seconds));
+    std::string refused;
+    while (!removeOnce(path, refused)) {
+        bool held = errno >= WINDOWS_ERROR && heldCode(static_cast<DWORD>(errno - WINDOWS_ERROR));
+        if (!held || std::chrono::steady_clock::now() >= until) {
+            error = failure("remove", refused);
+            return false;
+        }
+        Sleep(50);
+    }
+    return true;
+#else
+    (void)seconds;  // nothing holds a file against its removal here
+    std::error_code code;
+    if (fs::remove_all(path, code) != static_cast<std::uintmax_t>(-1) && !code)
+        return true;
+    error = "cannot remove " + path + ": " + reasonOf(code);
+    return false;
+#endif
 }

@@ -47,3 +47,15 @@ int heldDescriptor(const std::string& name);
 
 // Writes what `produce` puts as the new file `path` (in a directory of the stand-in's own).
 bool writeNew(const std::string& path, const Producer& produce, std::string& error);
+
+// Makes the directory `path`, for the stand-in alone where the system has modes; false with
+// errno (EEXIST where something has the name already).
+bool makeDirectory(const std::string& path);
+
+// Whether anything has the name `path`; false with errno where that cannot be learnt.
+bool lookFor(const std::string& path, bool& there);
+
+// Removes `path` and all it holds. On Windows a long path is taken whole, and a file another
+// program holds is tried again, in short steps, until `seconds` have passed; false with
+// `error` naming the first thing that stays and why.
+bool removeTree(const std::string& path, double seconds, std::string& error);

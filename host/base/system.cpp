@@ -99,36 +99,50 @@ void speakUtf8()
 
 namespace {
 
-std::string windowsReason(DWORD code)
+// Windows' message for `code`, its inserts left as they are and "%1" then filled with
+// `name`: told to fill them, FormatMessage would read arguments it was never given.
+std::string windowsReason(DWORD code, const std::string& name)
 {
     wchar_t* text = nullptr;
     FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                    code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::string message = text ? narrowed(text) : "Windows error " + std::to_string(code);
     LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == '.' ||
-                                message.back() == ' '))
-        message.pop_back();
+    const std::string filled = name.empty() ? "the file" : name;
+    for (std::size_t at = 0; (at = message.find("%1", at)) != std::string::npos; at += filled.size())
+        message.replace(at, 2, filled);
+    // Its own full stop goes, a Japanese "。" as an English ".": the stand-in's "; " or line end follows.
+    for (bool trimmed = true; trimmed && !message.empty();) {
+        trimmed = false;
+        for (const char* end : {"\n", "\r", ".", " ", "\u3002", "\uff0e", "\u3000"})
+            if (message.size() >= std::strlen(end) &&
+                message.compare(message.size() - std::strlen(end), std::string::npos, end) == 0) {
+                message.resize(message.size() - std::strlen(end));
+                trimmed = true;
+            }
+    }
     return message;
 }
 
 }  // namespace
 #endif
 
-std::string reasonOf(int code)
+std::string reasonOf(int code, const std::string& name)
 {
 #ifdef _WIN32
     if (code >= WINDOWS_ERROR)
-        return windowsReason(static_cast<DWORD>(code - WINDOWS_ERROR));
+        return windowsReason(static_cast<DWORD>(code - WINDOWS_ERROR), name);
 #endif
+    (void)name;
     return std::strerror(code);
 }
 
-std::string reasonOf(const std::error_code& code)
+std::string reasonOf(const std::error_code& code, const std::string& name)
 {
 #ifdef _WIN32
     if (code.category() == std::system_category())
-        return windowsReason(static_cast<DWORD>(code.value()));
+        return windowsReason(static_cast<DWORD>(code.value()), name);
 #endif
+    (void)name;
     return code.message();
 }

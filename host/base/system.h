@@ -7,10 +7,11 @@
 #include <vector>
 
 // The reason for the failure an errno value `code` holds: strerror's text, or on Windows,
-// for a code from systemError(), Windows' own message.
-std::string reasonOf(int code);
+// for a code from systemError(), Windows' own message without its full stop, the file or
+// program it speaks of ("%1") filled in with `name`.
+std::string reasonOf(int code, const std::string& name = "");
 // The reason a std::error_code holds, Windows' own message for a Windows code.
-std::string reasonOf(const std::error_code& code);
+std::string reasonOf(const std::error_code& code, const std::string& name = "");
 
 #ifdef _WIN32
 // errno values from here up carry a Windows error code, so that a message gives Windows'

@@ -67,6 +67,9 @@ bool parseOptions(int argc, char** argv, Options& o, Failure& failure)
                  "Tool switches follow \"--\".",
                  "linetilt-host"};
     app.set_version_flag("--version", std::string("linetilt-host ") + LINETILT_VERSION);
+    // CLI11 reads "/x" as a switch on Windows; the stand-in has none, and "/drawings/d.dxf"
+    // or "//?/C:/..." is a path there as anywhere.
+    app.allow_windows_style_options(false);
     std::string at, select, handles, timeout;
     app.add_option("DRAWING", o.drawing, "the drawing: record text or ASCII DXF")->required();
     app.add_option("--at", at, "the indicated point X,Y")->required()->check(CLI::Validator(checkPoint, "X,Y"));

@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr DWORD STOPPING_MILLIS = 5000;
+
 // One argument quoted as the Microsoft C runtime splits a command line.
 std::string quoted(const std::string& word)
 {
@@ -30,9 +32,9 @@ std::string quoted(const std::string& word)
     return out + "\"";
 }
 
-std::string lastError()
+std::string lastError(const std::string& name)
 {
-    return reasonOf(systemError());
+    return reasonOf(systemError(), name);
 }
 
 HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
@@ -40,6 +42,25 @@ HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
     SECURITY_ATTRIBUTES security = {sizeof security, nullptr, TRUE};
     return CreateFileW(widePath(path).c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &security, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Windows starts a program only in a folder whose path is shorter than MAX_PATH: a longer
+// one (under a long TEMP) is given by its short 8.3 name. "" where that is too long still,
+// or the volume keeps no short names.
+std::wstring startingFolder(const std::string& directory)
+{
+    std::wstring whole = widePath(directory);
+    if (whole.compare(0, 4, L"\\\\?\\") != 0)
+        return whole;
+    std::wstring brief(32768, L'\0');
+    DWORD size = GetShortPathNameW(whole.c_str(), brief.data(), static_cast<DWORD>(brief.size()));
+    if (size == 0 || size >= brief.size())
+        return L"";
+    brief.resize(size);
+    brief = brief.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? L"\\\\" + brief.substr(8)
+            : brief.compare(0, 4, L"\\\\?\\") == 0 ? brief.substr(4)
+                                                 : brief;
+    return brief.size() < MAX_PATH - 2 ? brief : L"";
 }
 
 }  // namespace
@@ -68,16 +89,21 @@ Process startProcess(const std::string& program, const std::vector<std::string>&
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = in, startup.hStdOutput = out, startup.hStdError = err;
     PROCESS_INFORMATION info = {};
-    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE || !job) {
-        process.failure = lastError();
+    std::wstring folder = startingFolder(directory);
+    if (folder.empty()) {
+        process.failure = "its folder " + directory + " is " + std::to_string(widened(directory).size()) +
+                          " characters long, and Windows starts no program in a folder that long: set TEMP to a "
+                          "shorter one";
+    } else if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE || err == INVALID_HANDLE_VALUE || !job) {
+        process.failure = lastError("");
     } else {
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
         SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
         std::wstring wideLine = widened(line);
         if (!CreateProcessW(widened(program).c_str(), wideLine.data(), nullptr, nullptr, TRUE,
-                            CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, widened(directory).c_str(), &startup, &info)) {
-            process.failure = lastError();
+                            CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, folder.c_str(), &startup, &info)) {
+            process.failure = lastError(program);
         } else {
             AssignProcessToJobObject(job, info.hProcess);
             ResumeThread(info.hThread);
@@ -107,7 +133,10 @@ int waitProcess(Process& process, double seconds, bool& timedOut)
     if (timedOut) {
         TerminateJobObject(job, 1);
         TerminateProcess(handle, 1);  // should it have stayed outside the job
-        WaitForSingleObject(handle, INFINITE);
+        // A process stuck in the system may outlive its ending; the stand-in does not wait on it.
+        if (WaitForSingleObject(handle, STOPPING_MILLIS) != WAIT_OBJECT_0)
+            process.failure = "the tool did not end within " + std::to_string(STOPPING_MILLIS / 1000) +
+                              " seconds of being stopped after the time limit";
     } else {
         GetExitCodeProcess(handle, &code);
     }

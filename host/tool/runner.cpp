@@ -2,6 +2,7 @@
 #include "tool/runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -39,10 +40,12 @@ bool makeScratch(fs::path& scratch, std::string& error)
                            static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count()));
     for (int attempt = 0; attempt < 100; ++attempt) {
         scratch = base / ("linetilt-host-" + std::to_string(random() % 1000000000000ULL));
-        if (fs::create_directory(scratch, code))
+        if (makeDirectory(scratch.u8string()))
             return true;
+        if (errno != EEXIST)
+            break;
     }
-    error = "cannot create a directory in " + base.u8string() + ": " + reasonOf(code);
+    error = "cannot create a directory in " + base.u8string() + ": " + reasonOf(errno, scratch.u8string());
     return false;
 }
 
@@ -57,10 +60,9 @@ ToolRun prepareRun(const std::string& tool, const Producer& exchange)
         return run;
     run.scratch = scratch.u8string();
     fs::path work = scratch / "work";
+    if (!makeDirectory(work.u8string()))
+        run.failure = "cannot create " + work.u8string() + ": " + reasonOf(errno, work.u8string());
     std::error_code code;
-    fs::create_directory(work, code);
-    if (code)
-        run.failure = "cannot create " + work.u8string() + ": " + reasonOf(code);
     // The tool is started in the scratch directory: a path relative to here must be made whole.
     run.program = fs::absolute(fs::u8path(tool), code).u8string();
     if (code && run.failure.empty())
@@ -92,27 +94,28 @@ void waitRun(ToolRun& run, double seconds)
     if (!readWhole((scratch / "stdout").u8string(), run.out, run.failure) ||
         !readWhole((scratch / "stderr").u8string(), run.err, run.failure))
         return;
-    std::error_code code;
     for (const char* name : {"QXC_TEMP.$$$", "QXC_TEMP.TXT"}) {
-        bool there = fs::exists(work / name, code);
-        if (code)
-            run.failure = "cannot look for " + (work / name).u8string() + ": " + reasonOf(code);
-        if (there && !code)
-            run.haveStream = run.stream.read((work / name).u8string(), run.failure);
-        if (there || code)
+        std::string path = (work / name).u8string();
+        bool there = false, looked = lookFor(path, there);
+        if (!looked)
+            run.failure = "cannot look for " + path + ": " + reasonOf(errno, path);
+        if (there && looked)
+            run.haveStream = run.stream.read(path, run.failure);
+        if (there || !looked)
             break;
     }
 }
 
-void removeScratch(ToolRun& run)
+bool removeScratch(ToolRun& run, double seconds)
 {
-    if (run.scratch.empty())
-        return;
-    // What is left of it harms nothing the run gives, but the user should know it is there.
-    std::error_code code;
-    if (fs::remove_all(fs::u8path(run.scratch), code) == static_cast<std::uintmax_t>(-1) || code)
-        std::fprintf(stderr, "linetilt-host: cannot remove %s: %s\n", run.scratch.c_str(), reasonOf(code).c_str());
+    std::string error;
+    bool removed = run.scratch.empty() || removeTree(run.scratch, seconds, error);
+    // It holds lines of the drawing: the user should know where.
+    if (!removed)
+        std::fprintf(stderr, "linetilt-host: %s; the scratch directory %s stays, with lines of the drawing in it\n",
+                     error.c_str(), run.scratch.c_str());
     run.scratch.clear();
+    return removed;
 }
 
 void takeSignals()

@@ -37,8 +37,10 @@ void startRun(ToolRun& run, const std::vector<std::string>& switches);
 // else "QXC_TEMP.TXT".
 void waitRun(ToolRun& run, double seconds);
 
-// Removes the run's scratch directory, if it has one still.
-void removeScratch(ToolRun& run);
+// Removes the run's scratch directory, if it has one still; a file in it that another program
+// holds is tried again for up to `seconds` (Windows). False, after saying which file and
+// where the directory stays, when it stays.
+bool removeScratch(ToolRun& run, double seconds);
 
 // Takes the signals that stop a run from the terminal or the system (SIGINT, SIGTERM, SIGHUP)
 // instead of dying of them, so that the run can end its tool and remove its scratch

@@ -91,13 +91,14 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
         commands.lines.swap(room);
         commands.lines.clear();
         if (!carryOn(failure) || !answered(run, *answers.streams.back(), commands, failure)) {
-            removeScratch(run);
-            removeScratch(following);
+            removeScratch(run, o.timeout);
+            removeScratch(following, o.timeout);
             return false;
         }
         if (!last && following.failure.empty())
             startRun(following, o.switches);
-        removeScratch(run);
+        if (!removeScratch(run, o.timeout))
+            answers.scratchLeft = true;
         takeReturned(commands.lines, jobs, outcomes);
         gather(answers.commands, commands);
         room.swap(commands.lines);

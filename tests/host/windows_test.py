@@ -3,7 +3,7 @@
 accents, devices, long paths, a target held open for a moment. Every run goes through cmd
 with a TEMP of its own, which must be empty afterwards.
 Usage: windows_test.py --tool LINETILT-HOST.EXE --runner WINE [--locale ja_JP.UTF-8]"""
-import argparse, os, pty, re, select, shutil, subprocess, sys, tempfile, time
+import argparse, concurrent.futures, glob, os, pty, re, select, shutil, subprocess, sys, tempfile, time
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--tool", required=True)
@@ -46,9 +46,10 @@ def line(layer, x2):
     return f"  0\nLINE\n  8\n{layer}\n 10\n0\n 20\n0\n 11\n{x2}\n 21\n0\n"
 
 
-def host(work, *args, program=None, temp="Temp", console=False):
-    """Runs the stand-in in WORK through cmd, with WORK/TEMP as its TEMP: (status, stdout, stderr).
-    With CONSOLE, in a terminal, which Wine makes the program's console: all it says is in stdout."""
+def host(work, *args, program=None, temp="Temp", console=False, limit=300, leaves=False):
+    """Runs the stand-in in WORK through cmd, with WORK/TEMP as its TEMP: (status, stdout, stderr);
+    status None when it outlives LIMIT seconds. With CONSOLE, in a terminal, which Wine makes the
+    program's console: all it says is in stdout. TEMP must be empty afterwards, or with LEAVES not."""
     temp = os.path.join(work, temp)
     os.makedirs(temp, exist_ok=True)
     # Word by word: Wine quotes a word with a blank as cmd reads it, and would escape a quote of ours.
@@ -75,12 +76,15 @@ def host(work, *args, program=None, temp="Temp", console=False):
     else:
         # Files, not pipes: Wine's own processes that outlive the run inherit its pipes.
         with open(os.path.join(work, "..out"), "w+b") as out, open(os.path.join(work, "..err"), "w+b") as err:
-            status = subprocess.run(WINE + ["cmd", "/c", *words], cwd=work, stdout=out, stderr=err, env=env,
-                                    timeout=300).returncode
+            try:
+                status = subprocess.run(WINE + ["cmd", "/c", *words], cwd=work, stdout=out, stderr=err, env=env,
+                                        timeout=limit).returncode
+            except subprocess.TimeoutExpired:
+                status = None
             texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
         os.remove(os.path.join(work, "..out"))
         os.remove(os.path.join(work, "..err"))
-    check(not os.listdir(temp), f"{args}: left in TEMP: {os.listdir(temp)}")
+    check(bool(os.listdir(temp)) == leaves, f"{args}: left in TEMP: {os.listdir(temp)}")
     shutil.rmtree(temp)
     return status, *texts
 
@@ -149,6 +153,16 @@ def long_path(root):
           ["new.txt"], f"long -o: status {status} {err}")
 
 
+def long_temp(root):
+    """Under a TEMP of 236 or 249 characters, too long for the scratch folder's path, the tool
+    runs and the scratch folder goes; the run ends well within its limit."""
+    work = folder(root, "long temp")
+    for size in [236, 249]:
+        temp = os.path.join(work, "t" * (size - len(windows(work)) - 1))
+        status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", "--timeout", "10", temp=temp, limit=120)
+        check(status == 0 and read(os.path.join(work, "new.txt")) == TURNED, f"TEMP of {size}: status {status} {err}")
+
+
 def held(root):
     """A target a viewer holds for a moment is replaced once it lets go; one held on fails after
     about two seconds, keeps what it held and names Windows' reason."""
@@ -173,18 +187,60 @@ def held(root):
               f"held {seconds} s: status {status} in {spent:.1f} s, {err} {left}")
 
 
+def held_scratch(root):
+    """A scratch file another program holds at clean-up is tried again: let go in time, the
+    folder goes; held on, the run ends after its limit, status 5, saying where the folder stays."""
+    work = folder(root, "held scratch")
+    temp, ready = os.path.join(work, "Temp"), os.path.join(work, "..ready")
+    # The tool: cmd waits (holdfile holding nothing of interest) until the test holds the
+    # scratch folder's stdout, then runs linetilt.exe; "^&" is the "&" of this cmd, not of host's.
+    tool = ["--tool", "C:\\windows\\system32\\cmd.exe", "--", "/c", windows(os.path.join(BUILD, "tests", "holdfile.exe")),
+            "qxc_temp.txt", "rwd", "2", "started", "^&", windows(os.path.join(BUILD, "linetilt.exe"))]
+    for hold, limit, status_wanted, leaves in [(4, 20, 0, False), (12, 5, 5, True)]:
+        def hold_scratch():
+            while not glob.glob(os.path.join(temp, "linetilt-host-*", "work", "started")):
+                time.sleep(0.05)
+            held = glob.glob(os.path.join(temp, "linetilt-host-*", "stdout"))[0]
+            return subprocess.Popen(WINE + [os.path.join(BUILD, "tests", "holdfile.exe"), windows(held), "rw", str(hold),
+                                            windows(ready)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+        holding = concurrent.futures.ThreadPoolExecutor(1).submit(hold_scratch)
+        start = time.monotonic()
+        status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", "--timeout", str(limit), *tool,
+                                leaves=leaves)
+        spent = time.monotonic() - start
+        holding.result().wait()
+        os.remove(ready)
+        said = re.search(r"cannot remove (.*\\stdout): .*; the scratch directory (.*) stays", err)
+        check(status == status_wanted and read(os.path.join(work, "new.txt")) == TURNED and
+              bool(said) == leaves and spent < hold + 5, f"scratch held {hold} s: status {status} in {spent:.1f} s, {err}")
+
+
 def reasons(root):
-    """Messages name the reason Windows gives."""
+    """Messages name the reason Windows gives, the file it speaks of filled in, without its own
+    full stop ("." or "。") before the stand-in's punctuation."""
     work = folder(root, "reasons")
-    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "no such folder\\new.txt")
-    check(status == 4 and "No such file or directory" not in err and err.rstrip().endswith(
-        "" if opts.locale.startswith("ja") else "Path not found"), f"reason: {err}")
-    status, out, err = host(work, "無い.txt", "--at", "0,0")
-    check(status == 3 and "無い.txt" in err and "No such file or directory" not in err, f"reason: {err}")
+    english = not opts.locale.startswith("ja")
+    for args, status_wanted, said in [(["d.txt", "-o", "no such folder\\new.txt"], 4, "Path not found" if english else ""),
+                                      (["無い.txt"], 3, "無い.txt"),
+                                      (["d.txt", "--tool", "d.txt"], 1, windows(work) + "\\d.txt")]:
+        status, out, err = host(work, *args, "--at", "0,0")
+        check(status == status_wanted and said in err and "No such file or directory" not in err and "%1" not in err
+              and not re.search(r"[.。](;|$)", err.strip(), re.M), f"reason {args}: status {status} {err}")
+
+
+def slash_paths(root):
+    """A drawing named from the root with "/", or as "//?/Z:/...", is a path, not a switch."""
+    work = folder(root, "slash")
+    for drawing in [os.path.join(work, "d.txt"), "//?/" + windows(work).replace("\\", "/") + "/d.txt"]:
+        status, out, err = host(work, drawing, "--at", "0,0", "-o", "new.txt")
+        new = os.path.join(work, "new.txt")
+        check(status == 0 and os.path.exists(new) and read(new) == TURNED, f"drawing {drawing}: status {status} {err}")
+        if os.path.exists(new):
+            os.remove(new)
 
 
 with tempfile.TemporaryDirectory() as root:
-    for group in [names_and_folders, devices, long_path, held, reasons]:
+    for group in [names_and_folders, devices, long_path, long_temp, held, held_scratch, reasons, slash_paths]:
         group(root)
 if "LOCPATH" in env:
     shutil.rmtree(env["LOCPATH"])
