@@ -130,7 +130,7 @@ int standIn(int argc, char** argv)
     if (!carryOn(failure) || !writeOutputs(o, plan, outcomes, answers.commands, failure) ||
         !printSummary(o, plan, kind, tally, answers, failure))
         return end(failure);
-    return !answers.commands.unknown.empty() ? TOOL_FAILED : answers.scratchLeft ? SCRATCH_LEFT : OK;
+    return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }
 
 }  // namespace

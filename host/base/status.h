@@ -4,7 +4,7 @@
 #include <string>
 
 // Exit statuses; the manual page lists them.
-enum Status { OK = 0, TOOL_FAILED = 1, USAGE = 2, DRAWING_REFUSED = 3, NOT_WRITTEN = 4, SCRATCH_LEFT = 5 };
+enum Status { OK = 0, TOOL_FAILED = 1, USAGE = 2, DRAWING_REFUSED = 3, NOT_WRITTEN = 4 };
 
 // Why the run ends early: the status, and the message for standard error ("" when the step
 // has said all it had to). Steps hand it up to main, which alone ends the process.

@@ -97,8 +97,7 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
         }
         if (!last && following.failure.empty())
             startRun(following, o.switches);
-        if (!removeScratch(run, o.timeout))
-            answers.scratchLeft = true;
+        removeScratch(run, o.timeout);
         takeReturned(commands.lines, jobs, outcomes);
         gather(answers.commands, commands);
         room.swap(commands.lines);

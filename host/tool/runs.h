@@ -16,7 +16,6 @@
 struct Answers {
     std::vector<std::unique_ptr<FileBytes>> streams;  // one per run
     Commands commands;
-    bool scratchLeft = false;  // a scratch directory stays, and says so
 };
 
 // Runs the tool over every exchange file of `jobs`, one run at a time, and takes each
