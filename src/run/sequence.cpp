@@ -46,32 +46,6 @@ void sayWhyNot(const char* name, const char* other)
     sayCannotOpen(name);
 }
 
-// A renaming name taken when the run starts holds what an earlier run left there: the host's
-// records, when that run was stopped or could not give them back. They are kept under a
-// name of their own, never replaced; the run ends, the host's file not touched, when that
-// fails. A link is none of the tool's, and a rename replaces the link, not what it leads
-// to. False when something other than a file or a link stands there.
-bool keepLeftover(const char* name)
-{
-    NameKind kind = kindOf(name, false);
-    if (kind == ABSENT || kind == A_LINK)
-        return true;
-    if (kind == OTHER_KIND)
-        return false;
-    for (int n = 1; n <= MOST_KEPT; ++n) {
-        char kept[16];
-        std::snprintf(kept, sizeof kept, KEEP_FORMAT, n);
-        if (kindOf(kept, false) != ABSENT)
-            continue;
-        if (moveFile(name, kept))
-            return true;
-        if (kindOf(kept, false) == ABSENT)
-            break;  // not taken meanwhile: refused for another reason
-    }
-    sayCannotOpen(name);
-    std::exit(-1);
-}
-
 // The host's records, copied beside under a name of the tool's own, then moved in whole
 // under the host's name where nothing has appeared meanwhile: the host never finds a part.
 bool copyToHost(const char* records)
@@ -98,6 +72,31 @@ bool copyToHost(const char* records)
     std::exit(-1);
 }
 
+// A renaming name taken when the run starts holds what an earlier run left there: the host's
+// records, when that run was stopped or could not give them back. They are kept under a
+// name of their own, never replaced; when that fails the run ends, `records` given back.
+// A link is none of the tool's, and a rename replaces the link, not what it leads to.
+// False when something other than a file or a link stands there.
+bool keepLeftover(const char* name, const char* records)
+{
+    NameKind kind = kindOf(name, false);
+    if (kind == ABSENT || kind == A_LINK)
+        return true;
+    if (kind == OTHER_KIND)
+        return false;
+    for (int n = 1; n <= MOST_KEPT; ++n) {
+        char kept[16];
+        std::snprintf(kept, sizeof kept, KEEP_FORMAT, n);
+        if (kindOf(kept, false) != ABSENT)
+            continue;
+        if (moveFile(name, kept))
+            return true;
+        if (kindOf(kept, false) == ABSENT)
+            break;  // not taken meanwhile: refused for another reason
+    }
+    giveBack(records, name);
+}
+
 }  // namespace
 
 void takeOverExchangeFile()
@@ -118,7 +117,7 @@ void takeOverExchangeFile()
     // Where names do not depend on case, the host's name is the working name.
     bool oneName = start == 0 && sameFile(HOST_FILE, EXCHANGE_FILE);
     for (int later = start + 1; later < ROAD_STEPS; ++later)
-        if (!keepLeftover(ROAD[later])) {
+        if (!keepLeftover(ROAD[later], records)) {
             if (oneName)
                 return;  // the host's file is "QXC_TEMP.TXT" already
             giveBack(records, ROAD[later]);

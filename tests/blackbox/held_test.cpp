@@ -174,6 +174,8 @@ const Held CASES[] = {
     // Records an earlier run stranded, held against renaming: copied back.
     {"StrandedRecordsHeld", {{"QXC_x2x2.$$", "r", 8, ""}}, "QXC_x2x2.$$=", 255,
      "Cannot open file: QXC_x2x2.$$ \nHeld by another program: QXC_x2x2.$$ \n", 7},
+    {"StrandedRecordsBesideAHeldLeftover", {{"QXC_x2x2.$$$", "-", 8, ""}}, "QXC_x2x2.$$= QXC_x2x2.$$$", 255,
+     "Cannot open file: QXC_x2x2.$$$ \nHeld by another program: QXC_x2x2.$$$ \n", 7},
     // A scanner that grabs each new file and follows it through the renames.
     {"GrabbedAsItAppears", {{"QXC_x2x2.$$$", "r", 8, "a"}}, "", -1, nullptr, 7},
     {"GrabbedAsItAppearsFirstStep", {{"QXC_x2x2.$$", "r", 8, "a"}}, "", -1, nullptr, 7},
