@@ -15,8 +15,8 @@ struct Process {
 Process startProcess(const std::string& program, const std::vector<std::string>& arguments,
                      const std::string& directory, const std::string& outFile, const std::string& errFile);
 
-// Waits for the process to end; past `seconds`, or when a signal asks the run to stop
-// (POSIX), stops it and everything it started. Returns its exit status (POSIX: 128 + signal
+// Waits for the process to end; past `seconds`, or when a signal (on Windows Ctrl-C or
+// Ctrl-Break) asks the run to stop, stops it and everything it started. Returns its exit status (POSIX: 128 + signal
 // when a signal ended it); -1 with `failure` when how it ended cannot be learnt.
 int waitProcess(Process& process, double seconds, bool& timedOut);
 

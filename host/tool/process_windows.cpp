@@ -44,14 +44,21 @@ HANDLE inheritable(const std::string& path, DWORD access, DWORD disposition)
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Windows starts a program only in a folder whose path is shorter than MAX_PATH: a longer
-// one (under a long TEMP) is given by its short 8.3 name. "" where that is too long still,
-// or the volume keeps no short names.
+// The tool opens its files by names of up to 12 characters in its folder: "\QXC_x2x2.$$$".
+constexpr std::size_t TOOL_NAME = 13;
+
+// Windows starts a program only in a folder whose path is shorter than MAX_PATH, and the
+// tool opens its files by their plain names there: a folder too long for those (under a long
+// TEMP) is given by its short 8.3 name. "" where that is too long still, or the volume keeps
+// no short names.
 std::wstring startingFolder(const std::string& directory)
 {
     std::wstring whole = widePath(directory);
-    if (whole.compare(0, 4, L"\\\\?\\") != 0)
-        return whole;
+    if (whole.compare(0, 4, L"\\\\?\\") != 0) {
+        if (whole.size() + TOOL_NAME < MAX_PATH)
+            return whole;
+        whole = whole.compare(0, 2, L"\\\\") == 0 ? L"\\\\?\\UNC\\" + whole.substr(2) : L"\\\\?\\" + whole;
+    }
     std::wstring brief(32768, L'\0');
     DWORD size = GetShortPathNameW(whole.c_str(), brief.data(), static_cast<DWORD>(brief.size()));
     if (size == 0 || size >= brief.size())
@@ -60,7 +67,7 @@ std::wstring startingFolder(const std::string& directory)
     brief = brief.compare(0, 8, L"\\\\?\\UNC\\") == 0 ? L"\\\\" + brief.substr(8)
             : brief.compare(0, 4, L"\\\\?\\") == 0 ? brief.substr(4)
                                                  : brief;
-    return brief.size() < MAX_PATH - 2 ? brief : L"";
+    return brief.size() + TOOL_NAME < MAX_PATH ? brief : L"";
 }
 
 }  // namespace
@@ -127,20 +134,26 @@ int waitProcess(Process& process, double seconds, bool& timedOut)
     HANDLE handle = reinterpret_cast<HANDLE>(process.id);
     HANDLE job = reinterpret_cast<HANDLE>(process.job);
     double millis = seconds * 1000;
-    DWORD wait = millis >= 4e9 ? INFINITE - 1 : static_cast<DWORD>(millis);
-    timedOut = WaitForSingleObject(handle, wait) == WAIT_TIMEOUT;
+    ULONGLONG deadline = GetTickCount64() + (millis >= 1e15 ? 1000000000000000ULL : static_cast<ULONGLONG>(millis));
+    // In slices, so that Ctrl-C is seen while the tool runs.
+    DWORD waited;
+    while ((waited = WaitForSingleObject(handle, 100)) == WAIT_TIMEOUT && stopSignal() == 0 &&
+           GetTickCount64() < deadline) {
+    }
+    bool stopped = waited != WAIT_OBJECT_0;
+    timedOut = stopped && stopSignal() == 0;
     DWORD code = 0;
-    if (timedOut) {
+    if (stopped) {
         TerminateJobObject(job, 1);
         TerminateProcess(handle, 1);  // should it have stayed outside the job
         // A process stuck in the system may outlive its ending; the stand-in does not wait on it.
         if (WaitForSingleObject(handle, STOPPING_MILLIS) != WAIT_OBJECT_0)
             process.failure = "the tool did not end within " + std::to_string(STOPPING_MILLIS / 1000) +
-                              " seconds of being stopped after the time limit";
+                              " seconds of being stopped";
     } else {
         GetExitCodeProcess(handle, &code);
     }
     CloseHandle(handle);
     CloseHandle(job);
-    return timedOut ? -1 : static_cast<int>(code);
+    return stopped ? -1 : static_cast<int>(code);
 }

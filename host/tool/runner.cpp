@@ -10,6 +10,10 @@
 #include <filesystem>
 #include <random>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "base/files.h"
 #include "base/status.h"
 #include "base/system.h"
@@ -26,6 +30,18 @@ extern "C" void askToStop(int signal)
     if (stopping == 0)
         stopping = signal;
 }
+
+#ifdef _WIN32
+// Ctrl-C and Ctrl-Break stop the run as SIGINT does elsewhere, its scratch removed. Where
+// the stand-in was started with Ctrl-C ignored, Windows does not call this for it.
+BOOL WINAPI onConsoleStop(DWORD event)
+{
+    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
+        return FALSE;
+    askToStop(event == CTRL_C_EVENT ? SIGINT : SIGBREAK);
+    return TRUE;
+}
+#endif
 
 // A directory only this run uses, under the system's place for temporary files.
 bool makeScratch(fs::path& scratch, std::string& error)
@@ -120,7 +136,9 @@ bool removeScratch(ToolRun& run, double seconds)
 
 void takeSignals()
 {
-#ifndef _WIN32
+#ifdef _WIN32
+    SetConsoleCtrlHandler(onConsoleStop, TRUE);
+#else
     signal(SIGXFSZ, SIG_IGN);
     struct sigaction action = {}, old = {};
     action.sa_handler = askToStop;

@@ -3,7 +3,7 @@
 accents, devices, long paths, a target held open for a moment. Every run goes through cmd
 with a TEMP of its own, which must be empty afterwards.
 Usage: windows_test.py --tool LINETILT-HOST.EXE --runner WINE [--locale ja_JP.UTF-8]"""
-import argparse, concurrent.futures, glob, os, pty, re, select, shutil, subprocess, sys, tempfile, time
+import argparse, concurrent.futures, glob, os, pty, re, select, shutil, signal, subprocess, sys, tempfile, time
 
 ap = argparse.ArgumentParser()
 ap.add_argument("--tool", required=True)
@@ -216,6 +216,31 @@ def held_scratch(root):
               bool(said) == leaves and spent < hold + 5, f"scratch held {hold} s: status {status} in {spent:.1f} s, {err}")
 
 
+def ctrl_c(root):
+    """Ctrl-C (SIGINT, which Wine hands the program as Ctrl-C) while the tool runs stops the
+    run as on Linux: status 130, nothing written, the scratch folder removed."""
+    work = folder(root, "ctrl-c")
+    temp = os.path.join(work, "Temp")
+    tool = ["--tool", "C:\\windows\\system32\\cmd.exe", "--", "/c", windows(os.path.join(BUILD, "tests", "holdfile.exe")),
+            "qxc_temp.txt", "rwd", "8", "started", "^&", windows(os.path.join(BUILD, "linetilt.exe"))]
+
+    def interrupt():
+        for _ in range(600):
+            if glob.glob(os.path.join(temp, "linetilt-host-*", "work", "started")):
+                break
+            time.sleep(0.05)
+        found = subprocess.run(["pgrep", "-af", "linetilt-host.exe"], capture_output=True, text=True).stdout
+        for process in found.splitlines():
+            if process.split()[1].endswith("linetilt-host.exe"):
+                os.kill(int(process.split()[0]), signal.SIGINT)
+
+    stopping = concurrent.futures.ThreadPoolExecutor(1).submit(interrupt)
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "new.txt", *tool)
+    stopping.result()
+    check(status == 130 and not os.path.exists(os.path.join(work, "new.txt")) and "stopped by signal 2" in err,
+          f"Ctrl-C: status {status}, {err}")
+
+
 def reasons(root):
     """Messages name the reason Windows gives, the file it speaks of filled in, without its own
     full stop ("." or "。") before the stand-in's punctuation."""
@@ -241,7 +266,7 @@ def slash_paths(root):
 
 
 with tempfile.TemporaryDirectory() as root:
-    for group in [names_and_folders, devices, long_path, long_temp, held, held_scratch, reasons, slash_paths]:
+    for group in [names_and_folders, devices, long_path, long_temp, held, held_scratch, ctrl_c, reasons, slash_paths]:
         group(root)
 if "LOCPATH" in env:
     shutil.rmtree(env["LOCPATH"])
