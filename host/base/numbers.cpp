@@ -135,8 +135,11 @@ bool parseNumber(std::string_view text, double& value)
         text.remove_prefix(1);
     while (!text.empty() && blank(text.back()))
         text.remove_suffix(1);
-    if (!text.empty() && text.front() == '+')
+    bool plus = !text.empty() && text.front() == '+';
+    if (plus)
         text.remove_prefix(1);  // from_chars takes no plus sign
+    if (plus && !text.empty() && text.front() == '-')
+        return false;
     // The grammar first: from_chars alone would take "inf", "nan" and a bare exponent.
     // The digits are gathered on the way into m, the fraction's trailing zeros left out,
     // for the decimals that need no from_chars.

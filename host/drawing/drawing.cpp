@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/text.h"
+#include "drawing/dxf.h"
 #include "exchange/exchange.h"
 
 int colourOf(const Attributes& attributes)
@@ -30,14 +31,17 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
     Attributes inForce;
     std::shared_ptr<const Attributes> shared = std::make_shared<const Attributes>();
     bool changed = false;  // since the last set was made
+    char lineEnd = ::lineEnd(bytes);
+    if (lineEnd == '\r')
+        drawing.end = "\r";
     // Line by line as getline splits them: a last line without its line end counts too.
     for (long number = 1; !bytes.empty(); ++number) {
-        std::size_t end = std::min(bytes.find('\n'), bytes.size());
+        std::size_t end = std::min(bytes.find(lineEnd), bytes.size());
         std::string_view text = bytes.substr(0, end);
         bytes.remove_prefix(std::min(end + 1, bytes.size()));
-        if (!text.empty() && text.back() == '\r') {
+        if (lineEnd == '\n' && !text.empty() && text.back() == '\r') {
             text.remove_suffix(1);
-            drawing.crlf = true;
+            drawing.end = "\r\n";
         }
         DrawingLine line;
         line.number = number;
@@ -70,7 +74,7 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
 
 std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements)
 {
-    const char* end = drawing.crlf ? "\r\n" : "\n";
+    const char* end = drawing.end;
     std::string out;
     for (const auto& line : drawing.lines) {
         auto turned = replacements.find(line.number);

@@ -29,7 +29,7 @@ struct DrawingLine {
 struct Drawing {
     FileBytes file;
     std::vector<DrawingLine> lines;
-    bool crlf = false;  // whether the file ended its lines in CR LF
+    const char* end = "\n";  // the line end the file's lines are written back with: LF, CR LF or CR
 };
 
 // The colour number an "lc" record gives, or 1 (the host's default).

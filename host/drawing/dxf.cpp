@@ -26,7 +26,7 @@ std::string_view trimmed(std::string_view text)
 bool parseCode(std::string_view text, int& code)
 {
     text = trimmed(text);
-    std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+    std::size_t i = !text.empty() && (text[0] == '-' || text[0] == '+') ? 1 : 0;
     if (i == text.size() || text.size() > 7)
         return false;
     int value = 0;
@@ -35,29 +35,29 @@ bool parseCode(std::string_view text, int& code)
             return false;
         value = value * 10 + (text[j] - '0');
     }
-    code = i == 1 ? -value : value;
+    code = text[0] == '-' ? -value : value;
     return true;
 }
 
-// One line of the file: where its text lies, without its line end (LF or CR LF, as found).
+// One line of the file: where its text lies, without its line end (LF, CR LF or CR, as found).
 struct TextLine {
     std::size_t at = 0, length = 0;
 };
 
 class LineReader {
 public:
-    explicit LineReader(std::string_view bytes) : bytes_(bytes) {}
+    explicit LineReader(std::string_view bytes) : bytes_(bytes), end_(lineEnd(bytes)) {}
     // A plain loop, not memchr: the lines of a DXF file are mostly a few bytes long.
     bool next(TextLine& line)
     {
         if (position_ >= bytes_.size())
             return false;
         std::size_t stop = position_;
-        while (stop < bytes_.size() && bytes_[stop] != '\n')
+        while (stop < bytes_.size() && bytes_[stop] != end_)
             ++stop;
         line.at = position_;
         line.length = stop - position_;
-        if (line.length > 0 && bytes_[stop - 1] == '\r')
+        if (end_ == '\n' && line.length > 0 && bytes_[stop - 1] == '\r')
             --line.length;
         position_ = stop < bytes_.size() ? stop + 1 : stop;
         ++number_;
@@ -76,7 +76,7 @@ public:
             ++p;
         std::size_t start = p;
         bool negative = p < size && bytes_[p] == '-';
-        p += negative;
+        p += p < size && (bytes_[p] == '-' || bytes_[p] == '+');
         std::size_t digits = p;
         int value = 0;
         for (; p < size && bytes_[p] >= '0' && bytes_[p] <= '9' && p - start < 7; ++p)
@@ -85,9 +85,9 @@ public:
             return false;
         while (p < size && blank(bytes_[p]))
             ++p;
-        if (p + 1 < size && bytes_[p] == '\r' && bytes_[p + 1] == '\n')
+        if (end_ == '\n' && p + 1 < size && bytes_[p] == '\r' && bytes_[p + 1] == '\n')
             ++p;
-        if (p < size && bytes_[p] != '\n')
+        if (p < size && bytes_[p] != end_)
             return false;
         position_ = p < size ? p + 1 : p;
         ++number_;
@@ -99,6 +99,7 @@ public:
 
 private:
     std::string_view bytes_;
+    char end_;
     std::size_t position_ = 0;
     long number_ = 0;
 };
@@ -119,6 +120,11 @@ const char* const GROUPS[] = {"10", "20", "11", "21"};
 
 }  // namespace
 
+char lineEnd(std::string_view bytes)
+{
+    return bytes.find('\n') == std::string_view::npos && bytes.find('\r') != std::string_view::npos ? '\r' : '\n';
+}
+
 DrawingKind kindOf(std::string_view bytes)
 {
     std::string_view view(bytes);
@@ -126,7 +132,7 @@ DrawingKind kindOf(std::string_view bytes)
         return DrawingKind::BinaryDxf;
     if (view.substr(0, BOM.size()) == BOM)
         view.remove_prefix(BOM.size());
-    std::string_view first = view.substr(0, view.find('\n'));
+    std::string_view first = view.substr(0, view.find(lineEnd(view)));
     if (!first.empty() && first.back() == '\r')
         first.remove_suffix(1);
     int code;
@@ -193,6 +199,8 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             error = "truncated: the group code at line " + std::to_string(codeNumber) + " has no value";
             return false;
         }
+        if (code == 999)
+            continue;  // a comment, which may stand wherever a pair may
         std::string_view value = reader.text(valueLine);
         if (code == 0) {
             finish();

@@ -16,6 +16,8 @@
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };
 DrawingKind kindOf(std::string_view bytes);
+// The byte that ends the lines of a file: LF (after a CR or not), or CR in a file that has no LF.
+char lineEnd(std::string_view bytes);
 
 // Where the values of groups 10, 20, 11 and 21 of a LINE lie in the file, and their lengths.
 struct DxfValues {

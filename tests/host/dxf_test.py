@@ -3,6 +3,7 @@
 pair by pair. Usage: dxf_test.py --tool HOST [--runner CMD] [--corpus DIR --every N]"""
 import argparse, glob, io, os, re, subprocess, sys, tempfile, time
 
+import ezdxf
 from ezdxf import recover
 
 ap = argparse.ArgumentParser()
@@ -144,6 +145,7 @@ def refusals():
             (good[:good.index("ENDSEC")].encode(), [], 3, "truncated"),
             (R12.format(line("abc", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line("1e999", 0, 10, 0)).encode(), [], 3, "not a number"),
+            (R12.format(line("+-2", 0, 10, 0)).encode(), [], 3, "not a number"),
             (R12.format(line(0, 0, 10, 0).replace(" 21\n0\n", "")).encode(), [], 3, "it has no group 21"),
             (R12.format(line(0, 0, 10, 0, " 10\n3\n")).encode(), [], 3, "in.dxf:5: LINE: it has group 10 twice"),
             (R12.format(line(0, 0, 10, 0).replace(" 11\n", " 11x\n")).encode(), [], 3, "line 13 is not a group code"),
@@ -156,6 +158,27 @@ def refusals():
             (good.encode(), ["--select", "3"], 2, "--select")]:
         got, out, err, result = host(data, "--at", "0,0", *args)
         check(got == status and message in err and result is None, f"refusal {message}: {got} {err}")
+
+
+def readings():
+    """Drawings read as ezdxf reads them: its LINEs are selected and turned alike."""
+    plain = R12.format(line(0, 0, 10, 0))
+    ends = lambda data: [(e.dxf.start, e.dxf.end) for e in
+                         ezdxf.read(io.StringIO(data.decode(), newline=None)).modelspace().query("LINE")]
+    expected = host(plain.encode(), "--at", "0,0")[3]
+    for what, data in [
+            ("a comment before the section's name", plain.replace("SECTION\n", "SECTION\n999\nhides nothing\n")),
+            ("comments everywhere", plain.replace("\n 10\n", "\n999\n 11\n 10\n").replace("ENDSEC\n", "ENDSEC\n999\n\n")),
+            ("a group code with a plus sign", plain.replace(" 10\n", "+10\n")),
+            ("CR alone as the line end", plain.replace("\n", "\r"))]:
+        status, out, err, result = host(data.encode(), "--at", "0,0")
+        check(status == 0 and out.startswith("1 lines selected, 1 turned") and ends(result) == ends(expected)
+              and len(ends(data.encode())) == 1, f"{what}: {status} {out}{err}")
+    check(result == expected.replace(b"\n", b"\r"), "CR alone: the line ends kept")
+    # Record text in CR alone, written back so.
+    status, out, err, result = host(b"lc2\r 0 0 10 0\r# walls\r", "--at", "0,0", name="in.txt")
+    check(status == 0 and result is not None and b"\n" not in result and result.endswith(b"\r# walls\r"),
+          f"record text in CR: {status} {err} {result!r}")
 
 
 def exact_and_batched():
@@ -240,6 +263,7 @@ def corpus(directory, every):
 
 example_cases()
 refusals()
+readings()
 exact_and_batched()
 if opts.runner:
     time_limit()
