@@ -59,17 +59,29 @@ void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
     put(head_);
     long records = 2;
     const Attributes none;
-    const Attributes* written = nullptr;  // the attributes this file set last
+    const Attributes* last = nullptr;  // the set of the line before, whose records this file holds
+    Attributes written;                // the records this file set last, by kind
+    Attributes wrote;                  // what `written` becomes once the line is known to fit
     std::string text;  // the records of one line, put once they are known to fit
     for (; done_ < jobs_.size(); ++done_) {
         const Job& job = jobs_[done_];
         text.clear();
         long needs = 0;
         const Attributes& attributes = job.attributes ? *job.attributes : none;
-        if (!written || (written != &attributes && *written != attributes)) {
+        if (&attributes != last) {
+            // Only the records that changed: a long record written again at each change of a
+            // short one would make the file, and the tool's echo of it, grow as their product.
+            wrote.clear();
             for (const auto& [kind, attribute] : attributes) {
-                text.append(attribute).append("\r\n");
-                ++needs;
+                auto before = written.find(kind);
+                bool same = before != written.end() &&
+                            (before->second.data() == attribute.data() ? before->second.size() == attribute.size()
+                                                                       : before->second == attribute);
+                if (!same) {
+                    text.append(attribute).append("\r\n");
+                    ++needs;
+                }
+                wrote.emplace(kind, attribute);
             }
         }
         // The tool counts lines, each read whole however long: the mark and the line record are two.
@@ -85,7 +97,9 @@ void ExchangeFiles::next(const std::function<void(std::string_view)>& put)
         if (records > 2 && records + needs > limit_)
             break;
         put(text);
-        written = &attributes;
+        if (&attributes != last)
+            written.swap(wrote);
+        last = &attributes;
         records += needs;
     }
 }

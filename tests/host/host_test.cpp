@@ -281,28 +281,49 @@ TEST(Host, HoweverTheRunIsStoppedNothingIsLeftBehind)
 #endif
 }
 
-// One large attribute before many lines is held once, not once for each line: the run fits
-// an address space of 150 MB, where a copy for each line would take 6 GB. It is counted as
-// the tool counts it, one record however long, so that the 50000 records go in one run.
-TEST(Host, ALargeAttributeIsHeldAndCountedOnce)
+// One large attribute before many lines is held once, not once for each line, and written
+// into an exchange file once, not again at each change of another: each run fits an address
+// space of 150 MB and files of 8 MB, where a copy for each line would take gigabytes. It is
+// counted as the tool counts it, one record however long, so that 50000 records go in one run.
+TEST(Host, ALargeAttributeIsHeldAndWrittenOnce)
 {
 #if defined(__SANITIZE_ADDRESS__)
     GTEST_SKIP() << "the sanitizer's shadow memory takes more address space than the limit";
 #endif
-    Scratch dir;
-    std::string drawing = "lc2" + std::string(256 * 1024, ' ') + "\nlt1\n";
-    for (int i = 0; i < 24998; ++i)  // with hq, the point and the two attributes, 50000 records
-        drawing += " 0 0 100 " + std::to_string(i) + "\n";
-    writeFile(dir / "d.txt", drawing);
-    Outcome run = runWrapped(dir.path, {"bash", "-c", "ulimit -v 150000; exec \"$0\" \"$@\""},
-                             {"d.txt", "--at", "0,0", "-o", "new.txt"});
-    EXPECT_EQ(0, run.status) << run.err;
-    EXPECT_NE(std::string::npos, run.out.find("24998 turned")) << run.out;
-    EXPECT_NE(std::string::npos, run.out.find("runs of the tool: 1\n")) << run.out;
-    std::string turned = readFile(dir / "new.txt");
-    std::size_t head = drawing.find(" 0 0");
-    EXPECT_TRUE(sameBytes(drawing.substr(0, head), turned.substr(0, head)));
-    EXPECT_EQ(std::count(drawing.begin(), drawing.end(), '\n'), std::count(turned.begin(), turned.end(), '\n'));
+    struct Case {
+        std::string head;
+        int lines;
+        bool alternate;  // an "lt" of its own before each line
+        const char* says;
+    } cases[] = {
+        {"lc2" + std::string(256 * 1024, ' ') + "\nlt1\n", 24998, false, "24998 turned"},
+        // At the tool's limit for one record, with the line type changing at every line: 2 runs.
+        {"lc2" + std::string((1 << 20) - 16, ' ') + "\nly3\n", 25000, true, "runs of the tool: 2\n"},
+    };
+    for (const auto& c : cases) {
+        Scratch dir;
+        std::string drawing = c.head;
+        for (int i = 0; i < c.lines; ++i)  // the first: with hq, the point and the two attributes, 50000 records
+            drawing += (c.alternate ? "lt" + std::to_string(1 + i % 2) + "\n" : "") + " 0 0 100 " + std::to_string(i) + "\n";
+        writeFile(dir / "d.txt", drawing);
+        Outcome run = runWrapped(dir.path, {"bash", "-c", "ulimit -v 150000 -f 8192; exec \"$0\" \"$@\""},
+                                 {"d.txt", "--at", "0,0", "-o", "new.txt"});
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_NE(std::string::npos, run.out.find(c.says)) << run.out;
+        EXPECT_NE(std::string::npos, run.out.find(c.alternate ? "lines selected, 25000 turned" : "runs of the tool: 1\n"))
+            << run.out;
+        // Every record but the lines' is written back as it was, in its place.
+        std::string turned = readFile(dir / "new.txt");
+        std::size_t from = 0, at = 0;
+        for (std::size_t end; (end = drawing.find('\n', from)) != std::string::npos; from = end + 1) {
+            std::size_t stop = turned.find('\n', at);
+            ASSERT_NE(std::string::npos, stop);
+            if (drawing[from] != ' ')
+                ASSERT_TRUE(sameBytes(drawing.substr(from, end - from), turned.substr(at, stop - at)));
+            at = stop + 1;
+        }
+        EXPECT_EQ(turned.size(), at);
+    }
 }
 
 // Coordinates at the ends of the double range and labels in the host's code page, or in none.
