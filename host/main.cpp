@@ -81,6 +81,10 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
     if (tally.collapsed > 0)
         std::fprintf(summary, "%d left as they were (too short: both ends came back equal at twelve decimals)\n",
                      tally.collapsed);
+    if (tally.stretched > 0)
+        std::fprintf(summary, "%d of them changed length by more than a millionth (twelve decimals are too few for "
+                              "the drawing's units)\n",
+                     tally.stretched);
     std::fprintf(summary, "pivots: %d first end, %d midpoint, %d second end\n", tally.modes[1], tally.modes[2],
                  tally.modes[3]);
     std::fprintf(summary, "runs of the tool: %zu\n", answers.streams.size());

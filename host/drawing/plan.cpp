@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/memory.h"
+#include "base/numbers.h"
 #include "base/status.h"
 #include "drawing/drawing.h"
 #include "drawing/dxf.h"
@@ -19,6 +20,34 @@ std::string handleKey(std::string_view handle)
     std::string key = foldedName(handle);
     key.erase(0, std::min(key.find_first_not_of('0'), key.size() - (key.empty() ? 0 : 1)));
     return key;
+}
+
+// The returned record with the pivot end's two numbers as the drawing's record wrote them,
+// where its words are plain numbers; as returned otherwise.
+std::string keepPivot(const Job& job, const Outcome& outcome)
+{
+    std::string_view record = outcome.record;
+    std::array<std::string_view, 4> was, is;
+    if ((outcome.mode != 1 && outcome.mode != 3) || !lineWords(job.record, was) || !lineWords(record, is))
+        return std::string(record);
+    const Segment& s = job.segment;
+    const double values[] = {s.a.x, s.a.y, s.b.x, s.b.y};
+    for (int i = 0; i < 4; ++i) {
+        double value;
+        if (!parseNumber(was[i], value) || value != values[i])
+            return std::string(record);  // the record reader took a number and left the rest
+    }
+    // The tool returns the end of smaller x first.
+    int from = (outcome.mode == 1) == (s.a.x <= s.b.x) ? 0 : 2, to = outcome.mode == 1 ? 0 : 2;
+    std::string out;
+    std::size_t at = 0;  // the first byte of the record not yet taken
+    for (int i = 0; i < 4; ++i) {
+        std::size_t start = static_cast<std::size_t>(is[i].data() - record.data());
+        out.append(record.substr(at, start - at));
+        out.append(i == to || i == to + 1 ? was[from + i - to] : is[i]);
+        at = start + is[i].size();
+    }
+    return out.append(record.substr(at));
 }
 
 }  // namespace
@@ -54,7 +83,7 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
         std::map<long, std::vector<std::string>> replacements;
         for (std::size_t i = 0; i < outcomes.size(); ++i)
             if (outcomes[i].turned)
-                replacements[jobs[i].id] = {std::string(outcomes[i].record)};
+                replacements[jobs[i].id] = {keepPivot(jobs[i], outcomes[i])};
             else if (outcomes[i].collapsed)
                 replacements[jobs[i].id] = {std::string(jobs[i].record)};  // left as it was
         put(newDrawing(*drawing, replacements));
@@ -149,8 +178,17 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
             // The tool returns the end of smaller x first; the LINE keeps its own direction, so
             // that its start (and its Z in group 30) stays its start.
             const Segment& drawn = jobs[i].segment;
-            if (drawn.a.x > drawn.b.x)
+            bool reversed = drawn.a.x > drawn.b.x;
+            if (reversed)
                 texts = {texts[2], texts[3], texts[0], texts[1]};
+            // The pivot end keeps its own bytes: rewritten in twelve decimals, the end another
+            // line shares would no longer be that line's.
+            int mode = outcomes[i].mode;
+            if (mode == 1 || mode == 3) {
+                int end = (mode == 1) != reversed ? 0 : 2;
+                for (int k : {end, end + 1})
+                    texts[k] = drawing->bytes.substr(values[i].at[k], values[i].length[k]);
+            }
             writer.replace(values[i], texts);
         }
         writer.finish();

@@ -23,6 +23,7 @@ struct Outcome {
     bool readable = false;    // the first of them is four finite numbers
     std::uint8_t mode = 0;    // then the pivot it was turned about, as Turn::mode
     bool collapsed = false;   // it came back with both ends equal: too short for twelve decimals
+    bool stretched = false;   // its length, as written back, differs by more than a millionth
     bool turned = false;
 };
 

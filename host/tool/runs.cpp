@@ -2,6 +2,7 @@
 #include "tool/runs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "picture/svg.h"
@@ -30,6 +31,22 @@ bool answered(const ToolRun& run, const FileBytes& stream, Commands& commands, F
     return failed(failure, TOOL_FAILED, message);
 }
 
+// Whether the line, written back with `after`'s ends but its pivot end as it was, differs
+// in length from `before` by more than a millionth: twelve decimals are too few for its units.
+bool stretched(const Segment& before, Segment after, int mode)
+{
+    Segment ordered = before;
+    if (ordered.a.x > ordered.b.x)  // the tool orders the ends by x first
+        std::swap(ordered.a, ordered.b);
+    if (mode == 1)
+        after.a = ordered.a;
+    else if (mode == 3)
+        after.b = ordered.b;
+    double was = std::hypot(before.b.x - before.a.x, before.b.y - before.a.y);
+    double is = std::hypot(after.b.x - after.a.x, after.b.y - after.a.y);
+    return std::fabs(is - was) > 1e-6 * was;
+}
+
 // Takes each line a run returned into the outcome of its job. The jobs are in the order of
 // their ids, so each returned line finds its own by search, unless it is the one after the
 // last line's, as it most often is.
@@ -50,8 +67,10 @@ void takeReturned(const LargeTable<Returned>& lines, const Jobs& jobs, Outcomes&
             outcome.record = returned.record;
             Segment after;
             outcome.readable = parseReturned(returned.record, after);
-            if (outcome.readable)
+            if (outcome.readable) {
                 outcome.mode = static_cast<std::uint8_t>(turnOf(jobs[i].segment, after).mode);
+                outcome.stretched = stretched(jobs[i].segment, after, outcome.mode);
+            }
             outcome.collapsed = outcome.readable && after.a.x == after.b.x && after.a.y == after.b.y;
         }
     }
@@ -135,6 +154,7 @@ bool judgeOutcomes(const Options& o, const Jobs& jobs, Outcomes& outcomes, Tally
         }
         outcome.turned = true;
         ++tally.modes[outcome.mode];
+        tally.stretched += outcome.stretched;
     }
     return true;
 }

@@ -25,7 +25,7 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
 
 // What the lines became, counted: the pivots by Turn::mode.
 struct Tally {
-    int dropped = 0, collapsed = 0;
+    int dropped = 0, collapsed = 0, stretched = 0;
     std::array<int, 4> modes = {};
 };
 

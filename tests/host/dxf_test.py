@@ -182,11 +182,20 @@ def readings():
 
 
 def exact_and_batched():
-    # The pivot end comes back as the tool writes the exact double: 17 digits must reach it.
-    exact = line("1234.5678901234567", "-0.1", 2000, "0.3").replace(" 21\n", " 21 \n")  # a code with a blank after it
-    status, out, err, result = host(R12.format(exact).encode(),
-                                    "--at", "1234.5678901234567,-0.1")
-    check(status == 0 and b"\n1234.567890123457\n 20\n-0.100000000000\n" in result, f"exact: {err}")
+    # Three lines meet at P, written in 16 digits: the first starts there, the second ends there,
+    # the third, drawn right to left, ends there too. Each keeps P's bytes, whichever end of
+    # the tool's it is; the other end is the tool's. A group code with a blank after it is read.
+    p = ("0.1234567890123456", "0.6543210987654321")
+    meeting = line(*p, 5, 5).replace(" 21\n", " 21 \n") + line(-5, 1, *p) + line(5, -5, *p)
+    status, out, err, result = host(R12.format(meeting).encode(), "--at", "0.1,0.6")
+    start = f" 10\n{p[0]}\n 20\n{p[1]}\n 11\n4.171295129167\n".encode()
+    end = f"\n 11\n{p[0]}\n 21\n{p[1]}\n".encode()
+    check(status == 0 and start in result and result.count(end) == 2 and b"-4.862136667773\n" in result
+          and "pivots: 2 first end, 0 midpoint, 1 second end" in out and "millionth" not in out, f"exact: {out}{err}")
+    # In units of 1e-9 the twelve decimals change a line's length by some per cent: said.
+    status, out, err, result = host(R12.format(line(0, 0, "1.234567e-9", "0.5e-9")).encode(), "--at", "0,0")
+    check(status == 0 and "\n1 of them changed length by more than a millionth" in out
+          and b" 10\n0\n 20\n0\n 11\n0.000000001129\n" in result, f"small units: {out}{err}")
     # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.
     status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,0036", name="d.txt")
     check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"handles: {out}{err}")
@@ -202,7 +211,7 @@ def exact_and_batched():
     # (10, 0, 5) is the pivot nearest (100, 100) and stays where it was.
     status, out, err, result = host(R12.format(line(10, 0, 0, 0).replace(" 11\n", " 30\n5\n 11\n")).encode(),
                                     "--at", "100,100")
-    check(status == 0 and b" 10\n10.000000000000\n 20\n0.000000000000\n 30\n5\n 11\n0.151922469878\n" in result,
+    check(status == 0 and b" 10\n10\n 20\n0\n 30\n5\n 11\n0.151922469878\n" in result,
           f"3D line: {out}{err}{result}")
     # 60,000 lines take three runs of the tool, and each line turns as it would alone.
     shapes = [line(i, -i, 3 * i + 1, i * i) for i in range(10)]

@@ -52,10 +52,10 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
     EXPECT_EQ(0, run.status) << run.err;
     EXPECT_EQ("# two walls\n"
               "lc2\n"
-              " 0.000000000000 0.000000000000 93.969262078591 34.202014332567 \n"
+              " 0 0 93.969262078591 34.202014332567 \n"
               " 0 0 0 100\n"
               "lc3\n"
-              " 0.000000000000 0.000000000000 93.969262078591 34.202014332567 \n",
+              " 0 0 93.969262078591 34.202014332567 \n",
               readFile(dir / "new.txt"));
     EXPECT_EQ("2 lines selected, 2 turned by 20 degrees, 0 dropped (their ends coincide)\n"
               "pivots: 2 first end, 0 midpoint, 0 second end\n"
@@ -318,8 +318,9 @@ TEST(Host, ALargeAttributeIsHeldAndWrittenOnce)
         for (std::size_t end; (end = drawing.find('\n', from)) != std::string::npos; from = end + 1) {
             std::size_t stop = turned.find('\n', at);
             ASSERT_NE(std::string::npos, stop);
-            if (drawing[from] != ' ')
+            if (drawing[from] != ' ') {
                 ASSERT_TRUE(sameBytes(drawing.substr(from, end - from), turned.substr(at, stop - at)));
+            }
             at = stop + 1;
         }
         EXPECT_EQ(turned.size(), at);
