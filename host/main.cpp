@@ -82,8 +82,8 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
         std::fprintf(summary, "%d left as they were (too short: both ends came back equal at twelve decimals)\n",
                      tally.collapsed);
     if (tally.stretched > 0)
-        std::fprintf(summary, "%d of them changed length by more than a millionth (twelve decimals are too few for "
-                              "the drawing's units)\n",
+        std::fprintf(summary, "lines whose length changed by more than a millionth: %d (twelve decimals are too few "
+                              "for the drawing's units)\n",
                      tally.stretched);
     std::fprintf(summary, "pivots: %d first end, %d midpoint, %d second end\n", tally.modes[1], tally.modes[2],
                  tally.modes[3]);
