@@ -20,7 +20,12 @@ bool parseSegment(std::string_view record, Segment& segment)
     if (record.empty() || record[0] != ' ')
         return false;
     std::istringstream numbers{std::string(record)};
-    return static_cast<bool>(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y);
+    if (!(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y))
+        return false;
+    // Anything after the four numbers would be lost when the tool's record takes the line's
+    // place: such a line is no record of a drawing.
+    std::streamoff read = numbers.eof() ? static_cast<std::streamoff>(record.size()) : std::streamoff(numbers.tellg());
+    return record.find_first_not_of(" \t", static_cast<std::size_t>(read)) == std::string_view::npos;
 }
 
 bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& selection, Drawing& drawing,

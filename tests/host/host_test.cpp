@@ -99,11 +99,17 @@ TEST(Host, WhatItRefusesLeavesTheDrawingAndSaysWhy)
         {"far.txt", {}, 1, "for the line at far.txt:3, which the host cannot take"},
         {"far.txt", {"--tool", "./twice.sh"}, 1, "the tool returned 2 lines for the line at far.txt:2"},
         {"long.txt", {}, 3, "long.txt:2: not a record of a drawing: xxxxxxxxxx"},
+        {"tail.txt", {}, 3, "tail.txt:2: not a record of a drawing:  10 0 60 0"},
+        {"word.txt", {}, 3, "word.txt:1: not a record of a drawing:  0 0 5 5 wall"},
     };
     Scratch dir;
     writeFile(dir / "drawing.txt", DRAWING);
     writeFile(dir / "far.txt", "# keep me\n 0 0 10 0\n 1e200 1 2 3\n");
     writeFile(dir / "long.txt", "# fine\n" + std::string(100000, 'x') + "\n");
+    // More after a line's four numbers, which its turned record would lose: a word, or the
+    // next line after a CR that is no line end here.
+    writeFile(dir / "tail.txt", "# fine\n 10 0 60 0\r 1 1 2 2\n");
+    writeFile(dir / "word.txt", " 0 0 5 5 wall\n");
     writeScript(dir / "refuse.sh",
                 "printf 'he  \\227\\166\\221\\146\\220\\224\\203\\111\\201\\133\\203\\157\\201\\133    MAX=50000\\r\\n'"
                 " > 'QXC_TEMP.$$$'\nexit 1\n");
