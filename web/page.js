@@ -44,6 +44,11 @@ async function open(file) {
     $("progress").removeAttribute("value");  // working, no measure yet
     say("Reading " + file.name + " ...");
     opening = new Uint8Array(await file.arrayBuffer());
+    if (opening.length === 0) {
+        ++jobs;  // an answer still awaited for a file chosen before is not this one's
+        opened({ error: file.name + " is empty: it holds no drawing." });
+        return;
+    }
     worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
 }
 

@@ -1,7 +1,7 @@
 // The page in headless Chromium, as a user works it: from file://, with no request; the example
 // drawings opened, a point typed, tilted and saved, to the native stand-in's bytes; a click
-// sets the point the page shows; binary and truncated DXF refused with nothing to save; and a
-// screenshot of the result. Usage: node page_test.js --page HTML --host NATIVE_HOST
+// sets the point the page shows; binary, truncated and empty files refused with nothing to
+// save; and a screenshot of the result. Usage: node page_test.js --page HTML --host NATIVE_HOST
 //   --examples DIR --screenshot PNG
 "use strict";
 const fs = require("fs"), os = require("os"), path = require("path");
@@ -134,6 +134,12 @@ function native(name, bytes, args) {
               `${name}: the page says "${shown}", the stand-in ${JSON.stringify(expected.stderr)}`);
         check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
     }
+    // An empty file is no drawing: the page says so and offers nothing, where the stand-in
+    // would write an empty new drawing.
+    await open("empty.dxf", Buffer.alloc(0));
+    const saidEmpty = await page.textContent("#message");
+    check(saidEmpty === "empty.dxf is empty: it holds no drawing.", `empty.dxf: the page says "${saidEmpty}"`);
+    check(await page.isDisabled("#save") && await page.isDisabled("#run"), "empty.dxf: something is offered");
 
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
     // The page's policy refuses a request of its own: one tried is refused before it is made.
