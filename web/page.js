@@ -10,6 +10,7 @@ let worker = startWorker();
 let drawing = null;  // {name, bytes, shown}
 let opening = null;  // the bytes of the drawing being opened
 let result = null;   // the last run's, while its inputs stand
+let running = false; // a run is in flight
 let jobs = 0;        // the id of the newest request; older answers are ignored
 let runs = 1;        // the runs of the tool the current run makes, for the progress bar
 let started = 0;     // when it started
@@ -26,11 +27,25 @@ function setBusy(busy) {
     document.body.setAttribute("aria-busy", busy ? "true" : "false");
 }
 
+// The drawing, the point, the angle or the layers changed: the last result was for others,
+// and so is a run still going, which is stopped. Says whether one was.
 function forgetResult() {
+    const stopped = running;
+    if (stopped)
+        stop();
     result = null;
     $("save").disabled = true;
     $("summary").textContent = "";
     draw();
+    return stopped;
+}
+
+const STOPPED_FOR_CHANGE = "Stopped, since the settings changed while the lines were being tilted; " +
+    "nothing is changed. Tilt again for the settings shown.";
+
+function settingChanged() {
+    if (forgetResult())
+        say(STOPPED_FOR_CHANGE);
 }
 
 // --- opening -------------------------------------------------------------------------------
@@ -81,7 +96,7 @@ function showLayers(layers) {
         check.type = "checkbox";
         check.checked = true;
         check.dataset.layer = i;
-        check.addEventListener("change", () => { forgetResult(); });
+        check.addEventListener("change", settingChanged);
         label.append(check, " " + name);
         box.append(label);
     });
@@ -137,10 +152,12 @@ function run() {
     say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
     started = performance.now();
     options.before = drawing.shown.lines;
+    running = true;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
 }
 
 function finished(message) {
+    running = false;
     setBusy(false);
     $("progress").value = $("progress").max;
     $("summary").textContent = message.stdout;
@@ -178,7 +195,7 @@ function save() {
 function startWorker() {
     const started = new Worker(workerScript);
     started.onmessage = answered;
-    started.onerror = (event) => { setBusy(false); complain("The page failed: " + event.message); };
+    started.onerror = (event) => { running = false; setBusy(false); complain("The page failed: " + event.message); };
     return started;
 }
 
@@ -187,6 +204,7 @@ function stop() {
     worker.terminate();
     worker = startWorker();
     ++jobs;  // whatever the old one said is no longer awaited
+    running = false;
     setBusy(false);
     $("progress").value = 0;
     say(drawing ? "Stopped; nothing is changed." : "Stopped.");
@@ -203,6 +221,7 @@ function answered(event) {
     else if (message.kind === "result")
         finished(message);
     else if (message.kind === "failed") {
+        running = false;
         setBusy(false);
         complain("The page failed: " + message.message);
     }
@@ -337,8 +356,8 @@ function setPoint(px, py) {
     const decimals = Math.max(0, Math.min(12, Math.ceil(-Math.log10(1 / view.scale))));
     $("x").value = String(Number(x.toFixed(decimals)));
     $("y").value = String(Number(y.toFixed(decimals)));
-    forgetResult();
-    say("Indicated point " + $("x").value + ", " + $("y").value + ".");
+    const stopped = forgetResult();
+    say("Indicated point " + $("x").value + ", " + $("y").value + "." + (stopped ? " " + STOPPED_FOR_CHANGE : ""));
 }
 
 // --- events --------------------------------------------------------------------------------
@@ -351,7 +370,7 @@ $("fit").addEventListener("click", fit);
 $("zoom-in").addEventListener("click", () => zoom(1.5));
 $("zoom-out").addEventListener("click", () => zoom(1 / 1.5));
 for (const id of ["x", "y", "angle"]) {
-    $(id).addEventListener("input", forgetResult);
+    $(id).addEventListener("input", settingChanged);
     $(id).addEventListener("keydown", (e) => { if (e.key === "Enter") run(); });
 }
 window.addEventListener("resize", draw);

@@ -1,7 +1,8 @@
 // The page in headless Chromium, as a user works it: from file://, with no request; the example
 // drawings opened, a point typed, tilted and saved, to the native stand-in's bytes; a click
-// sets the point the page shows; binary, truncated and empty files refused with nothing to
-// save; and a screenshot of the result. Usage: node page_test.js --page HTML --host NATIVE_HOST
+// sets the point the page shows; a stopped run, and a click or a layer unticked while a run
+// goes, leave nothing to save for the settings before; binary, truncated and empty files
+// refused with nothing to save; and a screenshot of the result. Usage: node page_test.js --page HTML --host NATIVE_HOST
 //   --examples DIR --screenshot PNG
 "use strict";
 const fs = require("fs"), os = require("os"), path = require("path");
@@ -122,6 +123,35 @@ function native(name, bytes, args) {
           "a stopped run: " + await page.textContent("#status"));
     await tilt();
     check((await save()).equals(native("many.txt", many, ["--at", "7,3"]).bytes), "many.txt after a stop: the bytes differ");
+
+    // A click on the drawing, then a layer unticked, while 100,000 lines are being tilted:
+    // the run is stopped there and then, nothing is offered for the settings before, and the
+    // next run gives the native bytes for the point and the layers shown.
+    const big = Buffer.from(["0\nSECTION\n2\nENTITIES\n", ...Array.from({ length: 100000 }, (_, i) =>
+        `0\nLINE\n8\n${i % 2 ? "doors" : "walls"}\n10\n${i % 400}\n20\n${i / 400 | 0}\n11\n${i % 400 + 0.5}\n21\n${(i / 400 | 0) + 2}\n`),
+        "0\nENDSEC\n0\nEOF\n"].join(""));
+    await open("big.dxf", big);
+    await page.fill("#x", "10");
+    await page.fill("#y", "10");
+    const during = async (what, change) => {
+        await page.click("#run");
+        await change();
+        const now = await page.evaluate(() => ({ busy: document.body.getAttribute("aria-busy"),
+            save: document.getElementById("save").disabled, status: document.getElementById("status").textContent }));
+        check(now.busy === "false" && now.save && /Stopped, since the settings changed/.test(now.status),
+              `${what} during a run: busy ${now.busy}, save disabled ${now.save}, "${now.status}"`);
+        await page.waitForFunction(() => document.body.getAttribute("aria-busy") === "false", null, { timeout: 120000 });
+        check(await page.isDisabled("#save"), `${what} during a run: a result for the settings before is offered`);
+    };
+    await during("a click", () => page.mouse.click(box.x + box.width * 0.6, box.y + box.height * 0.3));
+    const at = (await page.inputValue("#x")) + "," + (await page.inputValue("#y"));
+    check(at !== "10,10", "the click did not move the point: " + at);
+    await tilt();
+    check((await save()).equals(native("big.dxf", big, ["--at", at]).bytes), `big.dxf at ${at} after a click: the bytes differ`);
+    await during("a layer unticked", () => page.uncheck("#layers label:has-text('doors') input"));
+    await tilt();
+    check((await save()).equals(native("big.dxf", big, ["--at", at, "--layer", "walls"]).bytes),
+          `big.dxf at ${at} on walls after a layer unticked: the bytes differ`);
 
     // Refusals: the stand-in's message, and nothing to save or run.
     const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
