@@ -50,7 +50,10 @@ function settingChanged() {
 
 // --- opening -------------------------------------------------------------------------------
 
+let reading = 0;  // the newest file asked for; one read before it is not opened
+
 async function open(file) {
+    const mine = ++reading;
     complain("");
     forgetResult();
     drawing = null;
@@ -58,7 +61,14 @@ async function open(file) {
     setBusy(true);
     $("progress").removeAttribute("value");  // working, no measure yet
     say("Reading " + file.name + " ...");
-    opening = new Uint8Array(await file.arrayBuffer());
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    // Another file may have been chosen, even opened and tilted, while this one was read:
+    // the last chosen wins, and no result of another drawing stays on offer.
+    if (mine !== reading)
+        return;
+    forgetResult();
+    drawing = null;
+    opening = bytes;
     if (opening.length === 0) {
         ++jobs;  // an answer still awaited for a file chosen before is not this one's
         opened({ error: file.name + " is empty: it holds no drawing." });

@@ -171,6 +171,26 @@ function native(name, bytes, args) {
     check(saidEmpty === "empty.dxf is empty: it holds no drawing.", `empty.dxf: the page says "${saidEmpty}"`);
     check(await page.isDisabled("#save") && await page.isDisabled("#run"), "empty.dxf: something is offered");
 
+    // A file slow to read (a network share) dropped, then another opened and tilted meanwhile:
+    // the one chosen last stays, with its own result on offer, whenever the slow one arrives.
+    await page.evaluate((text) => {
+        const slow = { name: "slow.txt", arrayBuffer: () => new Promise((arrive) => {
+            window.slowArrives = () => arrive(new TextEncoder().encode(text).buffer); }) };
+        const drop = new Event("drop", { cancelable: true });
+        Object.defineProperty(drop, "dataTransfer", { value: { files: [slow] } });
+        document.getElementById("view").dispatchEvent(drop);
+    }, " 0 0 50 50\n");
+    await open("drawing.txt", records);
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await tilt();
+    await page.evaluate(() => window.slowArrives());
+    await page.waitForTimeout(500);  // time for the worker to answer an open it was wrongly sent
+    const afterSlow = await page.textContent("#status");
+    check(!afterSlow.includes("slow.txt"), "a file read slowly took the place of the one chosen after it: " + afterSlow);
+    check((await save()).equals(native("drawing.txt", records, ["--at", "0,0"]).bytes),
+          "after a slow read: Save does not give drawing.txt's result");
+
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
     // The page's policy refuses a request of its own: one tried is refused before it is made.
     const refused = await page.evaluate(() => new Promise((done) => {
