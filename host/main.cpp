@@ -53,17 +53,44 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
     return picture;
 }
 
-// Writes the new drawing to -o and the picture to --svg, each where asked.
+// Refuses an output that leads to the drawing (-o aside: that is how a drawing is changed in
+// place) or to the other output, whatever names they go by.
+bool checkNames(const Options& o, Failure& failure)
+{
+    Identity drawing, output, picture;
+    bool haveDrawing = identify(o.drawing, drawing);
+    bool haveOutput = !o.output.empty() && identify(o.output, output);
+    if (!o.picture.empty() && identify(o.picture, picture)) {
+        if (haveDrawing && picture == drawing)
+            return failed(failure, USAGE, "--svg " + o.picture + " is the drawing " + o.drawing + "; nothing is written");
+        if (haveOutput && picture == output)
+            return failed(failure, USAGE, "-o " + o.output + " and --svg " + o.picture + " are one file; nothing is written");
+    }
+    return true;
+}
+
+// Writes the new drawing and the picture, each to a side file or into its stream, and only
+// when both are whole renames the side files over their targets. Streams go last: what goes
+// into them cannot be taken back.
 bool writeOutputs(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
                   Failure& failure)
 {
+    Output drawing(o.output), drawn(o.picture);
+    Producer newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
+    Producer newPicture = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
+    const std::pair<Output*, const Producer*> outputs[] = {{&drawing, &newDrawing}, {&drawn, &newPicture}};
     std::string problem;
-    auto newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
-    if (!o.output.empty() && !replaceFile(o.output, newDrawing, problem))
-        return failed(failure, NOT_WRITTEN, problem);
-    auto drawn = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
-    if (!o.picture.empty() && !replaceFile(o.picture, drawn, problem))
-        return failed(failure, NOT_WRITTEN, problem);
+    for (bool streams : {false, true})
+        for (auto [output, produce] : outputs)
+            if (output->asked() && output->intoStream() == streams && !output->write(*produce, problem))
+                return carryOn(failure, "no file is changed") && failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    if (!carryOn(failure, "no file is changed"))
+        return false;
+    // From here a signal comes too late: both renames are made, which takes no time to speak of.
+    if (!drawing.commit(problem))
+        return failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    if (!drawn.commit(problem))
+        return failed(failure, NOT_WRITTEN, problem + "; " + o.output + " holds the new drawing all the same");
     return true;
 }
 
@@ -112,12 +139,14 @@ int standIn(int argc, char** argv)
     takeSignals();
     Options o;
     Failure failure;
-    if (!parseOptions(argc, argv, o, failure))
+    if (!parseOptions(argc, argv, o, failure) || !checkNames(o, failure))
         return end(failure);
     Plan plan;
     DrawingKind kind;
-    if (!planDrawing(o, plan, kind, failure))
+    if (!planDrawing(o, plan, kind, failure)) {
+        carryOn(failure);  // a read broken off by a signal: the signal is the reason
         return end(failure);
+    }
     Outcomes outcomes;
     reserveLarge(outcomes, plan.jobs.size());
     outcomes.resize(plan.jobs.size());
