@@ -19,7 +19,6 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include <climits>
 #include <poll.h>
 #include <unistd.h>
 #endif
@@ -252,8 +251,11 @@ bool isStream(const std::string& path)
 }
 #endif
 
+// The most a write into a stream takes at once: PIPE_BUF, which a pipe with room never refuses.
+constexpr std::size_t STREAM_PIECE = 4096;
+
 // Whether `fd` takes bytes now; false after a tenth of a second without room, so that the
-// caller looks for a signal again. A write after room is found, of PIPE_BUF bytes at most,
+// caller looks for a signal again. A write after room is found, of STREAM_PIECE bytes at most,
 // never waits: a pipe nobody reads can hold the stand-in no longer than that.
 bool roomIn(int fd)
 {
@@ -277,7 +279,7 @@ bool writeAll(int fd, std::string_view bytes, bool streamed)
         if (streamed && !roomIn(fd))
             continue;
         std::size_t size = bytes.size() - done;
-        long n = writeSome(fd, bytes.data() + done, streamed ? std::min<std::size_t>(size, PIPE_BUF) : size);
+        long n = writeSome(fd, bytes.data() + done, streamed ? std::min(size, STREAM_PIECE) : size);
         if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
