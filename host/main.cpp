@@ -54,7 +54,7 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
 }
 
 // Refuses an output that leads to the drawing (-o aside: that is how a drawing is changed in
-// place) or to the other output, whatever names they go by.
+// place) or to the other output, whatever names they go by; a device named twice takes both.
 bool checkNames(const Options& o, Failure& failure)
 {
     Identity drawing, output, picture;
@@ -63,34 +63,39 @@ bool checkNames(const Options& o, Failure& failure)
     if (!o.picture.empty() && identify(o.picture, picture)) {
         if (haveDrawing && picture == drawing)
             return failed(failure, USAGE, "--svg " + o.picture + " is the drawing " + o.drawing + "; nothing is written");
-        if (haveOutput && picture == output)
+        if (haveOutput && picture == output && !picture.characterDevice)
             return failed(failure, USAGE, "-o " + o.output + " and --svg " + o.picture + " are one file; nothing is written");
     }
     return true;
 }
 
-// Writes the new drawing and the picture, each to a side file or into its stream, and only
-// when both are whole renames the side files over their targets. Streams go last: what goes
-// into them cannot be taken back.
-bool writeOutputs(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
-                  Failure& failure)
+// Writes the new drawing and the picture, each to a side file or into its stream. Streams go
+// last: what goes into them cannot be taken back, so they wait until the files are whole.
+bool writeBoth(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
+               Output& drawingOut, Output& pictureOut, Failure& failure)
 {
-    Output drawing(o.output), drawn(o.picture);
     Producer newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
     Producer newPicture = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
-    const std::pair<Output*, const Producer*> outputs[] = {{&drawing, &newDrawing}, {&drawn, &newPicture}};
+    const std::pair<Output*, const Producer*> outputs[] = {{&drawingOut, &newDrawing}, {&pictureOut, &newPicture}};
     std::string problem;
     for (bool streams : {false, true})
         for (auto [output, produce] : outputs)
             if (output->asked() && output->intoStream() == streams && !output->write(*produce, problem))
-                return carryOn(failure, "no file is changed") && failed(failure, NOT_WRITTEN, problem + "; no file is changed");
-    if (!carryOn(failure, "no file is changed"))
-        return false;
-    // From here a signal comes too late: both renames are made, which takes no time to speak of.
-    if (!drawing.commit(problem))
+                return carryOn(failure, "no file is changed") &&
+                       failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    return carryOn(failure, "no file is changed");
+}
+
+// Renames both side files over their targets. A signal now comes too late: the two renames
+// take no time to speak of, and stopping between them would leave one output changed.
+bool renameBoth(const Options& o, Output& drawingOut, Output& pictureOut, Failure& failure)
+{
+    std::string problem;
+    if (!drawingOut.commit(problem))
         return failed(failure, NOT_WRITTEN, problem + "; no file is changed");
-    if (!drawn.commit(problem))
-        return failed(failure, NOT_WRITTEN, problem + "; " + o.output + " holds the new drawing all the same");
+    if (!pictureOut.commit(problem))
+        return failed(failure, NOT_WRITTEN,
+                      problem + "; " + (o.output.empty() ? "no file is changed" : o.output + " holds the new drawing"));
     return true;
 }
 
@@ -141,6 +146,7 @@ int standIn(int argc, char** argv)
     Failure failure;
     if (!parseOptions(argc, argv, o, failure) || !checkNames(o, failure))
         return end(failure);
+    Output drawingOut(o.output), pictureOut(o.picture);
     Plan plan;
     DrawingKind kind;
     if (!planDrawing(o, plan, kind, failure)) {
@@ -156,8 +162,8 @@ int standIn(int argc, char** argv)
         return end(failure);
     for (const auto& record : answers.commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
-    if (!carryOn(failure) || !writeOutputs(o, plan, outcomes, answers.commands, failure) ||
-        !printSummary(o, plan, kind, tally, answers, failure))
+    if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
+        !renameBoth(o, drawingOut, pictureOut, failure) || !printSummary(o, plan, kind, tally, answers, failure))
         return end(failure);
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }

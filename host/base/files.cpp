@@ -502,27 +502,30 @@ bool identify(const std::string& name, Identity& identity)
     int held = heldDescriptor(name);
 #ifdef _WIN32
     if (held >= 0)
-        return identity = {0, 0, "descriptor " + std::to_string(held)}, true;
+        return identity = {0, 0, "descriptor " + std::to_string(held), false}, true;
     HANDLE handle = CreateFileW(widePath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     BY_HANDLE_FILE_INFORMATION file;
     bool known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &file);
+    bool device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
     if (handle != INVALID_HANDLE_VALUE)
         CloseHandle(handle);
     if (known) {
-        identity = {file.dwVolumeSerialNumber, (static_cast<unsigned long long>(file.nFileIndexHigh) << 32) | file.nFileIndexLow, ""};
+        identity = {file.dwVolumeSerialNumber,
+                    (static_cast<unsigned long long>(file.nFileIndexHigh) << 32) | file.nFileIndexLow, "", device};
         return true;
     }
     // Not there yet, or a device: its whole name, in one case, as Windows compares names.
     std::error_code code;
     std::wstring whole = fs::absolute(fs::u8path(name), code).lexically_normal().wstring();
     CharUpperBuffW(whole.data(), static_cast<DWORD>(whole.size()));
-    identity = {0, 0, narrowed(whole)};
+    identity = {0, 0, narrowed(whole), device};
     return !code;
 #else
     struct stat status;
     if (held >= 0 ? fstat(held, &status) == 0 : stat(name.c_str(), &status) == 0) {
-        identity = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino), ""};
+        identity = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino), "",
+                    held < 0 && S_ISCHR(status.st_mode)};
         return true;
     }
     if (errno != ENOENT)
@@ -533,7 +536,7 @@ bool identify(const std::string& name, Identity& identity)
     if (stat(directory.c_str(), &status) != 0)
         return false;
     identity = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
-                path.filename().string()};
+                path.filename().string(), false};
     return true;
 #endif
 }

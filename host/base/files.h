@@ -43,6 +43,7 @@ int heldDescriptor(const std::string& name);
 struct Identity {
     unsigned long long device = 0, file = 0;
     std::string name;
+    bool characterDevice = false;  // named, not held: /dev/null or NUL takes any number of writers
     bool operator==(const Identity& other) const
     {
         return device == other.device && file == other.file && name == other.name;

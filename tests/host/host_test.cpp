@@ -247,7 +247,7 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
         {dir.path, {"d.txt", "--svg", "./link"}, dir / "d.txt", big, 2, 2, "", "is the drawing"},
         {dir.path, {"d.txt", "-o", "x.txt", "--svg", "./x.txt"}, dir / "x.txt", none, 2, 2, "", "are one file"},
         {dir.path, {"d.txt", "-o", "-", "--svg", "/dev/stdout"}, "", "", 2, 2, "", "are one file"},
-        {dir.path, {"d.txt", "-o", "/dev/null"}, "/dev/null", "", 0, 0, ""},
+        {dir.path, {"d.txt", "-o", "/dev/null", "--svg", "/dev/null"}, "/dev/null", "", 0, 0, ""},
         {dir.path, {"d.txt", "-o", "/dev/full"}, "/dev/full", "", 4, 4, "", "No space left on device"},
         {dir.path, {"d.txt", "-o", "fifo"}, dir / "fifo.read", none, 0, 0, newBig},
     };
