@@ -42,7 +42,7 @@ void takeSignals()
     signal(SIGXFSZ, SIG_IGN);
     struct sigaction action = {}, old = {};
     action.sa_handler = askToStop;
-    action.sa_flags = 0;  // no SA_RESTART: a write into a pipe nobody reads must break off
+    action.sa_flags = 0;  // no SA_RESTART: a call that waits (open, read, poll) breaks off
     sigemptyset(&action.sa_mask);
     // SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS and SIGABRT stay as they are: they
     // are faults of the program's own, after which nothing it does can be trusted.

@@ -9,10 +9,6 @@
 #include <filesystem>
 #include <random>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
-
 #include "base/files.h"
 #include "base/status.h"
 #include "base/system.h"
