@@ -568,10 +568,12 @@ bool Output::write(const Producer& produce, std::string& error)
     if (held_ >= 0) {
         // Written through as it is, so that standard output appended to a file stays an
         // append: opened again, or replaced, the file would be emptied.
+        int fd = held_;
 #ifdef _WIN32
         _setmode(held_, _O_BINARY);
+        fd = static_cast<int>(_get_osfhandle(held_));  // the writes here take the handle, not the C runtime's number
 #endif
-        if (writeProduced(held_, produce, false, streamed_))
+        if (writeProduced(fd, produce, false, streamed_))
             return true;
         error = failure("write", name_);
         return false;
