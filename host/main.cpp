@@ -53,17 +53,49 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
     return picture;
 }
 
-// Writes the new drawing to -o and the picture to --svg, each where asked.
-bool writeOutputs(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
-                  Failure& failure)
+// Refuses an output that leads to the drawing (-o aside: that is how a drawing is changed in
+// place) or to the other output, whatever names they go by; a device named twice takes both.
+bool checkNames(const Options& o, Failure& failure)
+{
+    Identity drawing, output, picture;
+    bool haveDrawing = identify(o.drawing, drawing);
+    bool haveOutput = !o.output.empty() && identify(o.output, output);
+    if (!o.picture.empty() && identify(o.picture, picture)) {
+        if (haveDrawing && picture == drawing)
+            return failed(failure, USAGE, "--svg " + o.picture + " is the drawing " + o.drawing + "; nothing is written");
+        if (haveOutput && picture == output && !picture.characterDevice)
+            return failed(failure, USAGE, "-o " + o.output + " and --svg " + o.picture + " are one file; nothing is written");
+    }
+    return true;
+}
+
+// Writes the new drawing and the picture, each to a side file or into its stream. Streams go
+// last: what goes into them cannot be taken back, so they wait until the files are whole.
+bool writeBoth(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
+               Output& drawingOut, Output& pictureOut, Failure& failure)
+{
+    Producer newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
+    Producer newPicture = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
+    const std::pair<Output*, const Producer*> outputs[] = {{&drawingOut, &newDrawing}, {&pictureOut, &newPicture}};
+    std::string problem;
+    for (bool streams : {false, true})
+        for (auto [output, produce] : outputs)
+            if (output->asked() && output->intoStream() == streams && !output->write(*produce, problem))
+                return carryOn(failure, "no file is changed") &&
+                       failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    return carryOn(failure, "no file is changed");
+}
+
+// Renames both side files over their targets. A signal now comes too late: the two renames
+// take no time to speak of, and stopping between them would leave one output changed.
+bool renameBoth(const Options& o, Output& drawingOut, Output& pictureOut, Failure& failure)
 {
     std::string problem;
-    auto newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
-    if (!o.output.empty() && !replaceFile(o.output, newDrawing, problem))
-        return failed(failure, NOT_WRITTEN, problem);
-    auto drawn = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
-    if (!o.picture.empty() && !replaceFile(o.picture, drawn, problem))
-        return failed(failure, NOT_WRITTEN, problem);
+    if (!drawingOut.commit(problem))
+        return failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    if (!pictureOut.commit(problem))
+        return failed(failure, NOT_WRITTEN,
+                      problem + "; " + (o.output.empty() ? "no file is changed" : o.output + " holds the new drawing"));
     return true;
 }
 
@@ -116,12 +148,15 @@ int standIn(int argc, char** argv)
     takeSignals();
     Options o;
     Failure failure;
-    if (!parseOptions(argc, argv, o, failure))
+    if (!parseOptions(argc, argv, o, failure) || !checkNames(o, failure))
         return end(failure);
+    Output drawingOut(o.output), pictureOut(o.picture);
     Plan plan;
     DrawingKind kind;
-    if (!planDrawing(o, plan, kind, failure))
+    if (!planDrawing(o, plan, kind, failure)) {
+        carryOn(failure);  // a read broken off by a signal: the signal is the reason
         return end(failure);
+    }
     Outcomes outcomes;
     reserveLarge(outcomes, plan.jobs.size());
     outcomes.resize(plan.jobs.size());
@@ -131,8 +166,8 @@ int standIn(int argc, char** argv)
         return end(failure);
     for (const auto& record : answers.commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
-    if (!carryOn(failure) || !writeOutputs(o, plan, outcomes, answers.commands, failure) ||
-        !printSummary(o, plan, kind, tally, answers, failure))
+    if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
+        !renameBoth(o, drawingOut, pictureOut, failure) || !printSummary(o, plan, kind, tally, answers, failure))
         return end(failure);
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }

@@ -13,11 +13,13 @@
 #include <vector>
 
 #include "base/memory.h"
+#include "base/stop.h"
 #include "base/system.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <poll.h>
 #include <unistd.h>
 #endif
 
@@ -127,9 +129,17 @@ bool removeFile(const std::string& path)
     std::wstring wide = widePath(path);
     return retried([&] { return DeleteFileW(wide.c_str()); });
 }
-bool isDevice(const std::string& path)
+// Whether `path` is a device or a pipe, as the handle Windows opens on it tells, whatever
+// its name: "\\.\C:\d.dxf" is a file, NUL in any folder a device. Opened to ask, not to use.
+bool isStream(const std::string& path)
 {
-    return isDeviceName(path);
+    HANDLE handle = CreateFileW(widePath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return false;  // nothing there yet, or no device: a file is made
+    DWORD type = GetFileType(handle);
+    CloseHandle(handle);
+    return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
 bool heldCode(DWORD code)
 {
@@ -188,9 +198,18 @@ int openNew(const std::string& path)
 {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
 }
+// Without waiting in the call: a FIFO's reader is looked for every 20 ms until one comes or a
+// signal stops the run, and every write waits for room in poll, where a signal is seen.
 int openWrite(const std::string& path)
 {
-    return open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    for (struct stat status;;) {
+        int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd >= 0 || errno != ENXIO || stat(path.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode))
+            return fd;
+        if (stopSignal() != 0)
+            return errno = EINTR, -1;
+        usleep(20000);
+    }
 }
 int pid()
 {
@@ -225,17 +244,43 @@ bool removeFile(const std::string& path)
 {
     return std::remove(path.c_str()) == 0;
 }
-bool isDevice(const std::string&)
+bool isStream(const std::string& path)
 {
-    return false;  // the file's type tells
+    struct stat status;
+    return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
 }
 #endif
 
-bool writeAll(int fd, std::string_view bytes)
+// The most a write into a stream takes at once: PIPE_BUF, which a pipe with room never refuses.
+constexpr std::size_t STREAM_PIECE = 4096;
+
+// Whether `fd` takes bytes now; false after a tenth of a second without room, so that the
+// caller looks for a signal again. A write after room is found, of STREAM_PIECE bytes at most,
+// never waits: a pipe nobody reads can hold the stand-in no longer than that.
+bool roomIn(int fd)
+{
+#ifdef _WIN32
+    (void)fd;
+    return true;
+#else
+    struct pollfd room = {fd, POLLOUT, 0};
+    int ready = poll(&room, 1, 100);
+    return ready > 0 || (ready < 0 && errno != EINTR);  // an error or a hang-up shows in the write
+#endif
+}
+
+// Writes all of `bytes`; false with errno at a failed write, or with EINTR once a signal has
+// asked the run to stop. With `streamed` (a pipe, a FIFO, a device) each write waits for room.
+bool writeAll(int fd, std::string_view bytes, bool streamed)
 {
     for (std::size_t done = 0; done < bytes.size();) {
-        long n = writeSome(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR)
+        if (stopSignal() != 0)
+            return errno = EINTR, false;
+        if (streamed && !roomIn(fd))
+            continue;
+        std::size_t size = bytes.size() - done;
+        long n = writeSome(fd, bytes.data() + done, streamed ? std::min(size, STREAM_PIECE) : size);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (n <= 0)
             return false;
@@ -249,7 +294,7 @@ bool writeAll(int fd, std::string_view bytes)
 // page costs a fault. With `early`, the system is asked to start writing each part to the
 // disk as it goes, so that the sync at the end has little left to wait for. False with errno
 // at the first failed write.
-bool writeProduced(int fd, const Producer& produce, bool early)
+bool writeProduced(int fd, const Producer& produce, bool early, bool streamed = false)
 {
     const std::size_t room = 1u << 18;
     static std::string buffer;
@@ -261,7 +306,7 @@ bool writeProduced(int fd, const Producer& produce, bool early)
     auto out = [&](std::string_view bytes) {
         if (bytes.empty())
             return;
-        if (written && !writeAll(fd, bytes))
+        if (written && !writeAll(fd, bytes, streamed))
             written = false, saved = errno;
         if (written && early)
             startWriteback(fd, done, bytes.size());
@@ -286,13 +331,13 @@ bool writeProduced(int fd, const Producer& produce, bool early)
 // opening (`how`) that failed. With `durable`, the file is on the disk before it is closed.
 // False with `error` naming the step that failed.
 bool writeOpened(int fd, const char* how, const std::string& path, const Producer& produce, bool durable,
-                 std::string& error)
+                 std::string& error, bool streamed = false)
 {
     if (fd < 0) {
         error = failure(how, path);
         return false;
     }
-    bool written = writeProduced(fd, produce, durable) && (!durable || sync(fd));
+    bool written = writeProduced(fd, produce, durable, streamed) && (!durable || sync(fd));
     int saved = errno;
     bool closed = closeFile(fd) == 0;
     if (!written || !closed) {
@@ -321,17 +366,12 @@ std::vector<std::string> linkChain(const std::string& name)
     return chain;
 }
 
+
 // A name as the system's own names are told: whole, without "." and "..".
 std::string plainName(const std::string& path)
 {
     std::error_code code;
     return fs::absolute(path, code).lexically_normal().string();
-}
-
-bool systemName(const std::string& path)
-{
-    std::string plain = plainName(path);
-    return plain.compare(0, 5, "/dev/") == 0 || plain.compare(0, 6, "/proc/") == 0;
 }
 #endif
 
@@ -409,7 +449,7 @@ bool FileBytes::read(const std::string& path, std::string& error)
     while (!failed) {
         bool full = size_ == room_;
         long n = full ? readSome(fd, chunk, sizeof chunk) : readSome(fd, data_ + size_, room_ - size_);
-        if (n < 0 && errno == EINTR)
+        if (n < 0 && errno == EINTR && stopSignal() == 0)
             continue;
         if (n <= 0) {
             failed = n < 0;
@@ -457,41 +497,98 @@ int heldDescriptor(const std::string& name)
     return -1;
 }
 
-bool replaceFile(const std::string& name, const Producer& produce, std::string& error)
+bool identify(const std::string& name, Identity& identity)
 {
-    // A descriptor the stand-in holds is written through as it is, so that standard output
-    // appended to a file stays an append: opened again, or replaced, the file would be emptied.
     int held = heldDescriptor(name);
-    if (held >= 0) {
 #ifdef _WIN32
-        _setmode(held, _O_BINARY);
+    if (held >= 0)
+        return identity = {0, 0, "descriptor " + std::to_string(held), false}, true;
+    HANDLE handle = CreateFileW(widePath(name).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    BY_HANDLE_FILE_INFORMATION file;
+    bool known = handle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(handle, &file);
+    bool device = handle != INVALID_HANDLE_VALUE && GetFileType(handle) == FILE_TYPE_CHAR;
+    if (handle != INVALID_HANDLE_VALUE)
+        CloseHandle(handle);
+    if (known) {
+        identity = {file.dwVolumeSerialNumber,
+                    (static_cast<unsigned long long>(file.nFileIndexHigh) << 32) | file.nFileIndexLow, "", device};
+        return true;
+    }
+    // Not there yet, or a device: its whole name, in one case, as Windows compares names.
+    std::error_code code;
+    std::wstring whole = fs::absolute(fs::u8path(name), code).lexically_normal().wstring();
+    CharUpperBuffW(whole.data(), static_cast<DWORD>(whole.size()));
+    identity = {0, 0, narrowed(whole), device};
+    return !code;
+#else
+    struct stat status;
+    if (held >= 0 ? fstat(held, &status) == 0 : stat(name.c_str(), &status) == 0) {
+        identity = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino), "",
+                    held < 0 && S_ISCHR(status.st_mode)};
+        return true;
+    }
+    if (errno != ENOENT)
+        return false;
+    // Nothing has the name yet: the directory it would be made in, and the name there.
+    fs::path path = linkChain(name).back();
+    std::string directory = path.has_parent_path() ? path.parent_path().string() : ".";
+    if (stat(directory.c_str(), &status) != 0)
+        return false;
+    identity = {static_cast<unsigned long long>(status.st_dev), static_cast<unsigned long long>(status.st_ino),
+                path.filename().string(), false};
+    return true;
 #endif
-        if (writeProduced(held, produce, false))
+}
+
+Output::Output(std::string name) : name_(std::move(name))
+{
+    held_ = name_.empty() ? -1 : heldDescriptor(name_);
+#ifndef _WIN32
+    struct stat status;
+    // A descriptor held on a regular file takes large writes; on anything else, writes that fit.
+    streamed_ = held_ >= 0 ? fstat(held_, &status) == 0 && !S_ISREG(status.st_mode) : !name_.empty() && isStream(name_);
+#else
+    streamed_ = held_ < 0 && !name_.empty() && isStream(name_);
+#endif
+}
+
+Output::~Output()
+{
+    discard();
+}
+
+bool Output::intoStream() const
+{
+    return held_ >= 0 || streamed_;
+}
+
+bool Output::write(const Producer& produce, std::string& error)
+{
+    if (held_ >= 0) {
+        // Written through as it is, so that standard output appended to a file stays an
+        // append: opened again, or replaced, the file would be emptied.
+        int fd = held_;
+#ifdef _WIN32
+        _setmode(held_, _O_BINARY);
+        fd = static_cast<int>(_get_osfhandle(held_));  // the writes here take the handle, not the C runtime's number
+#endif
+        if (writeProduced(fd, produce, false, streamed_))
             return true;
-        error = failure("write", name);
+        error = failure("write", name_);
         return false;
     }
-    std::error_code code;
-    fs::file_type type = fs::status(fs::u8path(name), code).type();
-    if (type == fs::file_type::character || type == fs::file_type::block || type == fs::file_type::fifo ||
-        type == fs::file_type::socket || isDevice(name))
-        return writeOpened(openWrite(name), "open", name, produce, false, error);  // nothing to rename over
+    if (streamed_)
+        return writeOpened(openWrite(name_), "open", name_, produce, false, error, true);  // nothing to rename over
     // Through a link, the file it leads to is replaced where it lies (made, when the link
     // dangles), and the link stays.
-    std::string path = name;
+    std::string path = name_;
 #ifndef _WIN32
-    std::vector<std::string> chain = linkChain(name);
-    for (const auto& step : chain)
-        if (systemName(step)) {
-            // The system's own names are written into, never replaced; a plain file among them
-            // (in /dev/shm, say) is emptied first, so that nothing of the old one stays after the new.
-            int fd = open(name.c_str(), O_WRONLY | O_CLOEXEC | (fs::is_regular_file(name, code) ? O_TRUNC : 0));
-            return writeOpened(fd, "open", name, produce, false, error);
-        }
-    path = chain.back();
+    path = linkChain(name_).back();
+    std::error_code code;
     if (fs::is_symlink(fs::symlink_status(path, code))) {
         errno = ELOOP;
-        error = failure("follow the links of", name);
+        error = failure("follow the links of", name_);
         return false;
     }
     struct stat old;
@@ -501,46 +598,72 @@ bool replaceFile(const std::string& name, const Producer& produce, std::string& 
         return false;
     }
 #else
-    if (fs::is_symlink(fs::symlink_status(fs::u8path(name), code))) {
-        fs::path lying = fs::canonical(fs::u8path(name), code);
+    std::error_code code;
+    if (fs::is_symlink(fs::symlink_status(fs::u8path(name_), code))) {
+        fs::path lying = fs::canonical(fs::u8path(name_), code);
         if (!code)
             path = lying.u8string();
     }
 #endif
-    std::string beside;
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        beside = path + ".new-" + std::to_string(pid()) + "-" + std::to_string(attempt);
-        fd = openNew(beside);
+        beside_ = path + ".new-" + std::to_string(pid()) + "-" + std::to_string(attempt);
+        fd = openNew(beside_);
         if (fd < 0 && errno != EEXIST)
             break;
     }
+    if (fd < 0) {
+        error = failure("create", beside_);
+        beside_.clear();
+        return false;
+    }
+    target_ = path;
 #ifndef _WIN32
     // The new file takes the old one's owner and group where the system lets it, and its
     // mode (after the owner: a change of owner clears the set-id bits).
-    if (fd >= 0 && existed) {
+    if (existed) {
         if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
             // Another's file, or a group the user is not in: the user's own, as any new file.
         }
         if (fchmod(fd, old.st_mode & 07777) != 0) {
-            error = failure("set the mode of", beside);
+            error = failure("set the mode of", beside_);
             closeFile(fd);
-            removeBeside(beside, error);
+            discard(error);
             return false;
         }
     }
 #endif
-    if (!writeOpened(fd, "create", beside, produce, true, error)) {
-        if (fd >= 0)
-            removeBeside(beside, error);
-        return false;
-    }
-    if (!renameOver(beside, path)) {
-        error = failure("rename " + beside + " to", path);
-        removeBeside(beside, error);
+    if (!writeOpened(fd, "create", beside_, produce, true, error)) {
+        discard(error);
         return false;
     }
     return true;
+}
+
+bool Output::commit(std::string& error)
+{
+    if (beside_.empty())
+        return true;
+    if (!renameOver(beside_, target_)) {
+        error = failure("rename " + beside_ + " to", target_);
+        discard(error);
+        return false;
+    }
+    beside_.clear();
+    return true;
+}
+
+void Output::discard()
+{
+    std::string unsaid;
+    discard(unsaid);
+}
+
+void Output::discard(std::string& error)
+{
+    if (!beside_.empty())
+        removeBeside(beside_, error);
+    beside_.clear();
 }
 
 bool makeDirectory(const std::string& path)

@@ -34,16 +34,53 @@ private:
 // Hands its pieces, one after another, to the function it is given.
 using Producer = std::function<void(const std::function<void(std::string_view)>& put)>;
 
-// Writes what `produce` puts to a new file beside `name` and renames it over `name`, so that
-// `name` holds either what it held before or all of it; false with `error` otherwise. The new
-// file keeps the old one's mode, and its owner and group where the system allows. A link
-// stays, and the file it leads to is replaced (made, when the link dangles). A device, a FIFO
-// and a name under /dev/ or /proc/ are written into; "-", /dev/stdout, /dev/stderr and
-// /dev/fd/N through the descriptor the stand-in holds.
-bool replaceFile(const std::string& name, const Producer& produce, std::string& error);
-
-// The descriptor of the stand-in's own that replaceFile writes `name` through, -1 for none.
+// The descriptor of the stand-in's own that an output named `name` is written through, -1 for none.
 int heldDescriptor(const std::string& name);
+
+// What a name leads to, so that two names of one file are told from two files: the file
+// (its device and inode after the links; on Windows its volume and index), or for a name
+// nothing has yet, the directory it would be made in and the name there.
+struct Identity {
+    unsigned long long device = 0, file = 0;
+    std::string name;
+    bool characterDevice = false;  // named, not held: /dev/null or NUL takes any number of writers
+    bool operator==(const Identity& other) const
+    {
+        return device == other.device && file == other.file && name == other.name;
+    }
+};
+
+// False where it cannot be learnt (the directory is not there): a failure to come, not a clash.
+bool identify(const std::string& name, Identity& identity);
+
+// An output of the run, -o or --svg. What its target is decides how it is written: a regular
+// file, a link to one or a name nothing has yet goes to a new file beside it, renamed over it
+// by commit(), so that until then every such target is as it was; a device, a FIFO or a
+// socket is written into, which cannot be taken back; a descriptor the stand-in holds ("-",
+// /dev/stdout, /dev/stderr, /dev/fd/N) is written through. The new file keeps the old one's
+// mode, and its owner and group where the system allows. A side file never renamed is removed.
+class Output {
+public:
+    explicit Output(std::string name);
+    Output(const Output&) = delete;
+    Output& operator=(const Output&) = delete;
+    ~Output();
+
+    bool asked() const { return !name_.empty(); }
+    // Whether it is written into as it goes (a descriptor held, a device, a FIFO).
+    bool intoStream() const;
+    // False with `error` naming the step that failed; nothing of it is left beside the target.
+    bool write(const Producer& produce, std::string& error);
+    // Renames the side file over the target; nothing to do for a target written into.
+    bool commit(std::string& error);
+    void discard();
+
+private:
+    void discard(std::string& error);
+    std::string name_, target_, beside_;
+    int held_ = -1;
+    bool streamed_ = false;
+};
 
 // Writes what `produce` puts as the new file `path` (in a directory of the stand-in's own).
 bool writeNew(const std::string& path, const Producer& produce, std::string& error);

@@ -4,15 +4,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 #include "base/files.h"
 #include "base/status.h"
@@ -22,26 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-volatile std::sig_atomic_t stopping = 0;
-
-extern "C" void askToStop(int signal)
-{
-    if (stopping == 0)
-        stopping = signal;
-}
-
-#ifdef _WIN32
-// Ctrl-C and Ctrl-Break stop the run as SIGINT does elsewhere, its scratch removed. Where
-// the stand-in was started with Ctrl-C ignored, Windows does not call this for it.
-BOOL WINAPI onConsoleStop(DWORD event)
-{
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT)
-        return FALSE;
-    askToStop(event == CTRL_C_EVENT ? SIGINT : SIGBREAK);
-    return TRUE;
-}
-#endif
 
 // A directory only this run uses, under the system's place for temporary files.
 bool makeScratch(fs::path& scratch, std::string& error)
@@ -132,38 +107,4 @@ bool removeScratch(ToolRun& run, double seconds)
                      error.c_str(), run.scratch.c_str());
     run.scratch.clear();
     return removed;
-}
-
-void takeSignals()
-{
-#ifdef _WIN32
-    SetConsoleCtrlHandler(onConsoleStop, TRUE);
-#else
-    signal(SIGXFSZ, SIG_IGN);
-    struct sigaction action = {}, old = {};
-    action.sa_handler = askToStop;
-    action.sa_flags = SA_RESTART;
-    sigemptyset(&action.sa_mask);
-    for (int stop : {SIGINT, SIGTERM, SIGHUP})
-        if (sigaction(stop, &action, &old) == 0 && old.sa_handler == SIG_IGN)
-            sigaction(stop, &old, nullptr);
-#endif
-}
-
-int stopSignal()
-{
-    return stopping;
-}
-
-bool carryOn(Failure& failure)
-{
-    int signal = stopping;
-    if (signal == 0)
-        return true;
-#ifdef _WIN32
-    std::string name;
-#else
-    std::string name = std::string(" (") + strsignal(signal) + ")";
-#endif
-    return failed(failure, 128 + signal, "stopped by signal " + std::to_string(signal) + name + "; nothing is written");
 }

@@ -7,6 +7,7 @@
 
 #include "base/files.h"
 #include "base/status.h"
+#include "base/stop.h"
 #include "tool/process.h"
 
 struct ToolRun {
@@ -41,15 +42,3 @@ void waitRun(ToolRun& run, double seconds);
 // holds is tried again for up to `seconds` (Windows). False, after saying which file and
 // where the directory stays, when it stays.
 bool removeScratch(ToolRun& run, double seconds);
-
-// Takes the signals that stop a run from the terminal or the system (SIGINT, SIGTERM, SIGHUP)
-// instead of dying of them, so that the run can end its tool and remove its scratch
-// directories; one ignored at the start stays ignored, as under nohup. SIGXFSZ is ignored:
-// a write beyond a file size limit fails, and says so, like any failed write.
-void takeSignals();
-
-// The signal that asked the run to stop, 0 while none has.
-int stopSignal();
-
-// True while no signal has asked the run to stop; then false, with 128 + its number.
-bool carryOn(Failure& failure);

@@ -138,16 +138,6 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     std::filesystem::create_directory(dir / "elsewhere");
     const bool root = geteuid() == 0;
     int fifo = -1;
-    // A plain file under /dev/, in /dev/shm where there is one; removed when the test ends.
-    struct DevFile {
-        std::string path = "/dev/shm/linetilt-test-" + std::to_string(getpid());
-        ino_t inode = 0;
-        ~DevFile() { unlink(path.c_str()); }
-    } shared;
-    auto inode = [](const std::string& path) {
-        struct stat status;
-        return stat(path.c_str(), &status) == 0 ? status.st_ino : 0;
-    };
     // A log the drawing is appended to, through the stand-in's standard output or descriptor 3.
     auto appended = [&](const std::string& log) { return [&dir, log] { writeFile(dir / log, "keep me\n"); }; };
     const std::string logged = "keep me\n" + drawing;
@@ -161,13 +151,6 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
         {"/dev/stdout", appended("log.txt"), dir / "log.txt", logged, [] { return true; }, ">> log.txt"},
         {"-", appended("log2.txt"), dir / "log2.txt", logged, [] { return true; }, ">> log2.txt"},
         {"/dev/fd/3", appended("log3.txt"), dir / "log3.txt", logged, [] { return true; }, "3>> log3.txt"},
-        // A plain file under /dev/ is written into, not replaced, and holds nothing more.
-        {shared.path,
-         [&] {
-             writeFile(shared.path, std::string(10000, 'x'));
-             shared.inode = inode(shared.path);
-         },
-         shared.path, drawing, [&] { return shared.inode != 0 && inode(shared.path) == shared.inode; }},
         {"private.txt",
          [&] {
              writeFile(dir / "private.txt", "old");
@@ -202,8 +185,6 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
          }},
     };
     for (const auto& c : cases) {
-        if (c.target == shared.path && !std::filesystem::is_directory("/dev/shm"))
-            continue;
         c.before();
         std::vector<std::string> args = {"d.txt", "--at", "1,1", "-o", c.target};
         Outcome run = c.redirect.empty() ? runTool(dir.path, args)
@@ -224,9 +205,104 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
               listDir(dir.path));
 }
 
+// Every kind of output target, with a write that fails (a file size limit, /dev/full) and
+// without. A regular file, wherever it lies (/dev/shm, through /proc/self/cwd, a directory
+// under /dev/shm), holds the whole new drawing or what it held, with no side file left; -o
+// and --svg are both whole or both as they were; a device or a FIFO is written into; an
+// output that is the drawing, or both outputs one file, is refused before the tool runs.
+TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
+{
+    Scratch dir;
+    struct SharedDir {  // in memory where the system has /dev/shm, else one more scratch directory
+        std::string path = std::filesystem::is_directory("/dev/shm")
+                               ? "/dev/shm/linetilt-test-" + std::to_string(getpid())
+                               : Scratch().path + "-shm";
+        SharedDir() { std::filesystem::create_directory(path); }
+        ~SharedDir() { std::filesystem::remove_all(path); }
+        std::string operator/(const std::string& name) const { return path + "/" + name; }
+    } shm;
+    std::string lines;
+    for (int i = 0; i < 2000; ++i)
+        lines += " 0 0 100 " + std::to_string(i) + "\n";
+    // Under a limit of 400 kB: the exchange file and the tool's answer fit, the new drawing of
+    // d.txt does not, that of small.txt does but not its picture.
+    const std::string big = "# " + std::string(350000, 'x') + "\n" + lines;
+    const long limit = 400000;
+    writeFile(dir / "small.txt", lines);
+    writeFile(dir / "d.txt", big);
+    ASSERT_EQ(0, runTool(dir.path, {"d.txt", "--at", "0,0", "-o", "new-d.txt"}).status);
+    ASSERT_EQ(0, runTool(dir.path, {"small.txt", "--at", "0,0", "-o", "new-small.txt"}).status);
+    const std::string newBig = readFile(dir / "new-d.txt"), newSmall = readFile(dir / "new-small.txt");
+    ASSERT_GT(newBig.size(), limit);
+    const std::string none = "(none)";  // the target is not there
+    struct Case {
+        std::string where;  // the directory the stand-in runs in
+        std::vector<std::string> args;
+        std::string target, old;  // the file looked at, and what it holds before
+        int status, limitedStatus;
+        std::string whole;  // what the target holds after a run of status 0: "" as before, "(any)" something
+        std::string said = "";
+    } cases[] = {
+        {dir.path, {"d.txt", "-o", shm / "out.txt"}, shm / "out.txt", "old", 0, 4, newBig, "File too large"},
+        {dir.path, {"d.txt", "-o", "/proc/self/cwd/out.txt"}, dir / "out.txt", "old", 0, 4, newBig},
+        {shm.path, {"d.txt", "-o", "new.txt"}, shm / "new.txt", none, 0, 4, newBig},
+        {dir.path, {"d.txt", "-o", "d.txt"}, dir / "d.txt", big, 0, 4, newBig},
+        {dir.path, {"small.txt", "-o", "o.txt", "--svg", "o.svg"}, dir / "o.txt", "old", 0, 4, newSmall},
+        {dir.path, {"small.txt", "-o", "o.txt", "--svg", "o.svg"}, dir / "o.svg", none, 0, 4, "(any)"},
+        {dir.path, {"d.txt", "--svg", "d.txt"}, dir / "d.txt", big, 2, 2, "", "--svg d.txt is the drawing d.txt"},
+        {dir.path, {"d.txt", "--svg", "./link"}, dir / "d.txt", big, 2, 2, "", "is the drawing"},
+        {dir.path, {"d.txt", "-o", "x.txt", "--svg", "./x.txt"}, dir / "x.txt", none, 2, 2, "", "are one file"},
+        {dir.path, {"d.txt", "-o", "-", "--svg", "/dev/stdout"}, "", "", 2, 2, "", "are one file"},
+        {dir.path, {"d.txt", "-o", "/dev/null", "--svg", "/dev/null"}, "/dev/null", "", 0, 0, ""},
+        {dir.path, {"d.txt", "-o", "/dev/full"}, "/dev/full", "", 4, 4, "", "No space left on device"},
+        {dir.path, {"d.txt", "-o", "fifo"}, dir / "fifo.read", none, 0, 0, newBig},
+    };
+    std::filesystem::create_symlink("d.txt", dir / "link");
+    ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
+    for (const auto& c : cases)
+        for (bool limited : {false, true}) {
+            std::string name = c.args[2] + (c.args.size() > 3 ? " " + c.args[4] : "") + (limited ? " limited" : "");
+            if (c.where == shm.path)
+                writeFile(shm / "d.txt", big);
+            writeFile(dir / "d.txt", big);
+            for (const std::string& made : {shm / "out.txt", shm / "new.txt", dir / "out.txt", dir / "o.txt",
+                                            dir / "o.svg", dir / "x.txt", dir / "fifo.read"})
+                std::filesystem::remove(made);
+            if (c.old != none && c.target.rfind("/dev/", 0) != 0 && c.target != dir / "d.txt")
+                writeFile(c.target, c.old);
+            // The FIFO's reader, which keeps what it reads in a file.
+            std::thread reader;
+            if (c.args[2] == "fifo")
+                reader = std::thread([&dir] { writeFile(dir / "fifo.read", readFile(dir / "fifo")); });
+            std::vector<std::string> args = {c.args[0], "--at", "0,0"};
+            args.insert(args.end(), c.args.begin() + 1, c.args.end());
+            Outcome run = runTool(c.where, args, Limits{limited ? limit : -1});
+            if (reader.joinable())
+                reader.join();
+            bool whole = run.status == 0;
+            EXPECT_EQ(limited ? c.limitedStatus : c.status, run.status) << name << ": " << run.err;
+            if (!whole) {
+                EXPECT_NE(std::string::npos, run.err.find(c.said)) << name << ": " << run.err;
+            }
+            if (c.target.rfind("/dev/", 0) != 0 && !c.target.empty()) {
+                const std::string expected = whole && !c.whole.empty() ? c.whole : c.old;
+                EXPECT_EQ(expected != none, exists(c.target)) << name;
+                if (expected != none && expected != "(any)") {
+                    EXPECT_TRUE(sameBytes(expected, readFile(c.target))) << name;
+                }
+            }
+            if (c.args[2] == "-") {
+                EXPECT_EQ("", run.out) << name;
+            }
+            for (const std::string& place : {dir.path, shm.path})
+                for (const std::string& file : listDir(place))
+                    EXPECT_EQ(std::string::npos, file.find(".new-")) << name << ": " << file << " left in " << place;
+        }
+}
+
 // However the run is stopped, the tool ends with every process it started, the scratch
 // directories go and nothing is written, and the status and message say why: the time limit
-// or a signal while the tool runs; SIGCHLD ignored, so that how the tool ended cannot be
+// or a signal while the tool runs, any that would end the process (SIGPIPE: a failed write); SIGCHLD ignored, so that how the tool ended cannot be
 // learnt; a file size limit with SIGXFSZ at its default, met by the stand-in's write or by the tool's.
 TEST(Host, HoweverTheRunIsStoppedNothingIsLeftBehind)
 {
@@ -253,7 +329,8 @@ TEST(Host, HoweverTheRunIsStoppedNothingIsLeftBehind)
     };
     const Case cases[] = {
         {"exec \"$0\" \"$@\" --timeout 0.5", 1, "stopped after the time limit"},
-        killed(SIGINT), killed(SIGTERM), killed(SIGHUP),
+        killed(SIGINT), killed(SIGTERM), killed(SIGHUP), killed(SIGQUIT), killed(SIGUSR1), killed(SIGALRM),
+        {killed(SIGPIPE).surroundings, 4, "an output's reader has gone"},
         {"trap - XFSZ; trap '' CHLD; exec \"$0\" \"$@\"", 1, "cannot learn how the tool ended: No child processes", false},
         {"trap - XFSZ; ulimit -f 4; exec \"$0\" \"$@\"", 1, "qxc_temp.txt: File too large", false},
         {"trap - XFSZ; ulimit -f 16; exec \"$0\" \"$@\"", 1, "its messages: Cannot write file: QXC_TEMP.$$$ ", false},
@@ -285,6 +362,41 @@ TEST(Host, HoweverTheRunIsStoppedNothingIsLeftBehind)
     EXPECT_NE(std::string::npos, run.err.find("stopped after the time limit")) << run.err;
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(4));
 #endif
+}
+
+// A signal while the new drawing waits for a FIFO's reader, or for room in a FIFO or a pipe
+// nobody reads, ends the run at once: its status, the target as it was, no scratch directory
+// left. A run that goes on is killed after 10 s, which the status then shows.
+TEST(Host, ASignalWhileWritingEndsTheRun)
+{
+    Scratch dir, temporary;
+    std::string drawing = "# " + std::string(300000, 'x') + "\n";  // more than a pipe holds
+    for (int i = 0; i < 300; ++i)
+        drawing += " 0 0 100 " + std::to_string(i) + "\n";
+    writeFile(dir / "d.txt", drawing);
+    struct Case {
+        std::string writing;  // how the stand-in is started, in the background
+        int signal, status;
+    } cases[] = {
+        {"\"$0\" \"$@\" -o f", SIGTERM, 128 + SIGTERM},
+        {"\"$0\" \"$@\" -o f", SIGINT, 128 + SIGINT},
+        {"\"$0\" \"$@\" -o f", SIGHUP, 128 + SIGHUP},
+        {"exec 3<>f; \"$0\" \"$@\" -o f", SIGQUIT, 128 + SIGQUIT},
+        {"exec 3<>f; \"$0\" \"$@\" -o - > f", SIGTERM, 128 + SIGTERM},
+        {"exec 3<>f; \"$0\" \"$@\" -o - > f", SIGPIPE, 4},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(dir / "f");
+        std::string script = "set -m; export TMPDIR='" + temporary.path + "'; mkfifo f; " + c.writing +
+                             " & p=$!; sleep 1; kill -" + std::to_string(c.signal) +
+                             " $p; (sleep 10; kill -9 $p) & g=$!; wait $p; s=$?; kill $g; exit $s";
+        Outcome run = runWrapped(dir.path, {"bash", "-c", script}, {"d.txt", "--at", "0,0"});
+        EXPECT_EQ(c.status, run.status) << c.writing << " " << c.signal << ": " << run.err;
+        EXPECT_NE(std::string::npos, run.err.find("no file is changed")) << c.writing << ": " << run.err;
+        EXPECT_TRUE(std::filesystem::is_fifo(dir / "f")) << c.writing;
+        EXPECT_TRUE(listDir(temporary.path).empty()) << c.writing;
+    }
+    EXPECT_EQ((std::vector<std::string>{"d.txt", "f"}), listDir(dir.path));
 }
 
 // One large attribute before many lines is held once, not once for each line, and written

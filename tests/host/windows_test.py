@@ -133,8 +133,22 @@ def names_and_folders(root):
 
 
 def devices(root):
-    """-o NUL, --svg NUL and -o CON are written into; nothing is left beside them."""
+    """-o NUL, --svg NUL and -o CON are written into, -o - through standard output; nothing is
+    left beside them. A file named through \\.\ is a file: replaced whole. An output onto the
+    drawing, or both outputs one file (its name in another case), is refused."""
     work = folder(root, "devices")
+    write(os.path.join(work, "old.txt"), "x" * 10000)
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "\\\\.\\" + windows(os.path.join(work, "old.txt")))
+    with open(os.path.join(work, "old.txt"), "rb") as f:
+        check(status == 0 and f.read() == TURNED and sorted(os.listdir(work)) == ["d.txt", "old.txt"],
+              f"-o \\\\.\\: status {status} {err} {os.listdir(work)}")
+    os.remove(os.path.join(work, "old.txt"))
+    for args in (["--svg", "d.txt"], ["-o", "x.txt", "--svg", "X.TXT"]):
+        status, out, err = host(work, "d.txt", "--at", "0,0", *args)
+        check(status == 2 and sorted(os.listdir(work)) == ["d.txt"], f"{args}: status {status} {err} {os.listdir(work)}")
+    status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "-")
+    check(status == 0 and out.encode() == TURNED.replace(b"\r\n", b"\n") and "lines selected" not in out,
+          f"-o -: status {status} {out!r} {err}")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "NUL", "--svg", "nul")
     check(status == 0 and sorted(os.listdir(work)) == ["d.txt"], f"-o NUL: status {status} {err} {os.listdir(work)}")
     status, out, err = host(work, "d.txt", "--at", "0,0", "-o", "CON", console=True)
