@@ -382,6 +382,22 @@ void removeBeside(const std::string& beside, std::string& error)
         error += "; " + failure("remove", beside);
 }
 
+// A name beside `path` for its new contents, within the system's limit for one name (255)
+// as `path`'s own is: a long name gives way to a short one in the same directory.
+std::string sideName(const std::string& path, int attempt)
+{
+    std::string suffix = ".new-" + std::to_string(pid()) + "-" + std::to_string(attempt);
+#ifdef _WIN32
+    std::size_t slash = path.find_last_of("/\\");
+#else
+    std::size_t slash = path.rfind('/');
+#endif
+    std::size_t start = slash == std::string::npos ? 0 : slash + 1;
+    if (path.size() - start + suffix.size() <= 255)
+        return path + suffix;
+    return path.substr(0, start) + ".linetilt-host" + suffix;
+}
+
 }  // namespace
 
 bool readWhole(const std::string& path, std::string& bytes, std::string& error)
@@ -607,7 +623,7 @@ bool Output::write(const Producer& produce, std::string& error)
 #endif
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
-        beside_ = path + ".new-" + std::to_string(pid()) + "-" + std::to_string(attempt);
+        beside_ = sideName(path, attempt);
         fd = openNew(beside_);
         if (fd < 0 && errno != EEXIST)
             break;

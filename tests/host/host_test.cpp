@@ -235,6 +235,7 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
     const std::string newBig = readFile(dir / "new-d.txt"), newSmall = readFile(dir / "new-small.txt");
     ASSERT_GT(newBig.size(), limit);
     const std::string none = "(none)";  // the target is not there
+    const std::string longest(255, 'n');
     struct Case {
         std::string where;  // the directory the stand-in runs in
         std::vector<std::string> args;
@@ -256,6 +257,8 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
         {dir.path, {"d.txt", "-o", "/dev/null", "--svg", "/dev/null"}, "/dev/null", "", 0, 0, ""},
         {dir.path, {"d.txt", "-o", "/dev/full"}, "/dev/full", "", 4, 4, "", "No space left on device"},
         {dir.path, {"d.txt", "-o", "fifo"}, dir / "fifo.read", none, 0, 0, newBig},
+        // A name at the system's limit: the side file's must fit too.
+        {dir.path, {"d.txt", "-o", longest}, dir / longest, "old", 0, 4, newBig, "File too large"},
     };
     std::filesystem::create_symlink("d.txt", dir / "link");
     ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
@@ -266,7 +269,7 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
                 writeFile(shm / "d.txt", big);
             writeFile(dir / "d.txt", big);
             for (const std::string& made : {shm / "out.txt", shm / "new.txt", dir / "out.txt", dir / "o.txt",
-                                            dir / "o.svg", dir / "x.txt", dir / "fifo.read"})
+                                            dir / "o.svg", dir / "x.txt", dir / "fifo.read", dir / longest})
                 std::filesystem::remove(made);
             if (c.old != none && c.target.rfind("/dev/", 0) != 0 && c.target != dir / "d.txt")
                 writeFile(c.target, c.old);
