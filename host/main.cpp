@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -58,7 +59,14 @@ Picture picture(const Plan& plan, const Outcomes& outcomes, const Commands& comm
 bool checkNames(const Options& o, Failure& failure)
 {
     Identity drawing, output, picture;
-    bool haveDrawing = identify(o.drawing, drawing);
+    bool haveDrawing = identify(o.drawing, drawing, false);
+    // A folder cannot be replaced: refused now, before anything is written, not at a rename.
+    for (const std::string* target : {&o.output, &o.picture}) {
+        std::error_code code;
+        if (!target->empty() && std::filesystem::is_directory(std::filesystem::u8path(*target), code))
+            return failed(failure, USAGE, (target == &o.output ? "-o " : "--svg ") + *target +
+                                              " is a folder; nothing is written");
+    }
     bool haveOutput = !o.output.empty() && identify(o.output, output);
     if (!o.picture.empty() && identify(o.picture, picture)) {
         if (haveDrawing && picture == drawing)
@@ -86,16 +94,17 @@ bool writeBoth(const Options& o, const Plan& plan, const Outcomes& outcomes, con
     return carryOn(failure, "no file is changed");
 }
 
-// Renames both side files over their targets. A signal now comes too late: the two renames
+// Renames both side files over their targets, the picture first: should the second rename
+// fail, the drawing is the one left as it was. A signal now comes too late: the two renames
 // take no time to speak of, and stopping between them would leave one output changed.
 bool renameBoth(const Options& o, Output& drawingOut, Output& pictureOut, Failure& failure)
 {
     std::string problem;
-    if (!drawingOut.commit(problem))
-        return failed(failure, NOT_WRITTEN, problem + "; no file is changed");
     if (!pictureOut.commit(problem))
+        return failed(failure, NOT_WRITTEN, problem + "; no file is changed");
+    if (!drawingOut.commit(problem))
         return failed(failure, NOT_WRITTEN,
-                      problem + "; " + (o.output.empty() ? "no file is changed" : o.output + " holds the new drawing"));
+                      problem + "; " + (o.picture.empty() ? "no file is changed" : o.picture + " holds the new picture"));
     return true;
 }
 
@@ -129,7 +138,8 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
     if (!commands.labels.empty())
         std::fprintf(summary, "text labels: %zu\n", commands.labels.size());
     if (std::fflush(summary) != 0 || std::ferror(summary))
-        return failed(failure, NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno));
+        return failed(failure, NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno) +
+                                                "; no file is changed");
     return true;
 }
 
@@ -167,7 +177,7 @@ int standIn(int argc, char** argv)
     for (const auto& record : answers.commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
     if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
-        !renameBoth(o, drawingOut, pictureOut, failure) || !printSummary(o, plan, kind, tally, answers, failure))
+        !printSummary(o, plan, kind, tally, answers, failure) || !renameBoth(o, drawingOut, pictureOut, failure))
         return end(failure);
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }

@@ -513,9 +513,9 @@ int heldDescriptor(const std::string& name)
     return -1;
 }
 
-bool identify(const std::string& name, Identity& identity)
+bool identify(const std::string& name, Identity& identity, bool output)
 {
-    int held = heldDescriptor(name);
+    int held = output ? heldDescriptor(name) : -1;
 #ifdef _WIN32
     if (held >= 0)
         return identity = {0, 0, "descriptor " + std::to_string(held), false}, true;

@@ -51,7 +51,9 @@ struct Identity {
 };
 
 // False where it cannot be learnt (the directory is not there): a failure to come, not a clash.
-bool identify(const std::string& name, Identity& identity);
+// An output's `-` or /dev/fd/N is the descriptor it would be written through; anything else,
+// and every name read (the drawing, even one named "-"), is the file of that name.
+bool identify(const std::string& name, Identity& identity, bool output = true);
 
 // An output of the run, -o or --svg. What its target is decides how it is written: a regular
 // file, a link to one or a name nothing has yet goes to a new file beside it, renamed over it

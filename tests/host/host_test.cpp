@@ -66,11 +66,12 @@ TEST(Host, OnlyTheSelectedLinesComeBackTurned)
     std::string svg = readFile(dir / "p.svg");
     for (const char* colour : {"#d62728", "#2ca02c"})
         EXPECT_NE(std::string::npos, svg.find("x2=\"703.2362902\" y2=\"508.9516253\" stroke=\"" + std::string(colour))) << colour;
-    // A summary that cannot be written (standard output closed) is status 4, the drawing written all the same.
+    // A summary that cannot be written (standard output closed) is status 4, and then, as for
+    // every status but 0, no file is changed.
     Outcome unsaid = runTool(dir.path, {"drawing.txt", "--at", "1,1", "-o", "new2.txt"}, Limits{-1, -1, 1 << 1, false});
     EXPECT_EQ(4, unsaid.status) << unsaid.err;
     EXPECT_NE(std::string::npos, unsaid.err.find("cannot write the summary")) << unsaid.err;
-    EXPECT_TRUE(exists(dir / "new2.txt"));
+    EXPECT_FALSE(exists(dir / "new2.txt"));
 }
 
 // Command lines, tools and drawings the stand-in refuses or answers without writing -o, and
@@ -257,10 +258,16 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
         {dir.path, {"d.txt", "-o", "/dev/null", "--svg", "/dev/null"}, "/dev/null", "", 0, 0, ""},
         {dir.path, {"d.txt", "-o", "/dev/full"}, "/dev/full", "", 4, 4, "", "No space left on device"},
         {dir.path, {"d.txt", "-o", "fifo"}, dir / "fifo.read", none, 0, 0, newBig},
+        // A folder, or a link to one, is refused before anything is written; so is a picture
+        // onto a drawing named "-", which is a file, not standard output.
+        {dir.path, {"d.txt", "-o", "d.txt", "--svg", "folder"}, dir / "d.txt", big, 2, 2, "", "is a folder"},
+        {dir.path, {"-", "-o", "out.txt", "--svg", "./-"}, dir / "-", big, 2, 2, "", "is the drawing"},
         // A name at the system's limit: the side file's must fit too.
         {dir.path, {"d.txt", "-o", longest}, dir / longest, "old", 0, 4, newBig, "File too large"},
     };
     std::filesystem::create_symlink("d.txt", dir / "link");
+    std::filesystem::create_directory(dir / "folder");
+    writeFile(dir / "-", big);
     ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
     for (const auto& c : cases)
         for (bool limited : {false, true}) {
