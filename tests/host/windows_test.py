@@ -38,8 +38,9 @@ def windows(path):
 
 R12 = "  0\nSECTION\n  2\nENTITIES\n{}  0\nENDSEC\n  0\nEOF\n"
 DRAWING = "lc2\r\n 0 0 100 0\r\n 0 0 0 100\r\n"
-TURNED = (b"lc2\r\n 0.000000000000 0.000000000000 98.480775301221 17.364817766693 \r\n"
-          b" 0.000000000000 0.000000000000 -17.364817766693 98.480775301221 \r\n")
+# Each line turns about its first end, which keeps the drawing's own "0 0".
+TURNED = (b"lc2\r\n 0 0 98.480775301221 17.364817766693 \r\n"
+          b" 0 0 -17.364817766693 98.480775301221 \r\n")
 
 
 def line(layer, x2):
