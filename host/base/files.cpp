@@ -500,7 +500,9 @@ int heldDescriptor(const std::string& name)
 #ifndef _WIN32
     for (const std::string& link : linkChain(name)) {
         std::string step = plainName(link), self = "/proc/" + std::to_string(getpid()) + "/fd/";
-        for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", self.c_str()}) {
+        // The one thread's own: its task is the process.
+        std::string task = self.substr(0, self.size() - 3) + "task/" + std::to_string(getpid()) + "/fd/";
+        for (const char* prefix : {"/dev/fd/", "/proc/self/fd/", "/proc/thread-self/fd/", self.c_str(), task.c_str()}) {
             std::size_t size = std::strlen(prefix);
             if (step.compare(0, size, prefix) == 0 && step.size() > size && step.size() <= size + 9 &&
                 step.find_first_not_of("0123456789", size) == std::string::npos)
@@ -641,7 +643,7 @@ bool Output::write(const Producer& produce, std::string& error)
         if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
             // Another's file, or a group the user is not in: the user's own, as any new file.
         }
-        if (fchmod(fd, old.st_mode & 07777) != 0) {
+        if (fchmod(fd, old.st_mode & 0777) != 0) {
             error = failure("set the mode of", beside_);
             closeFile(fd);
             discard(error);
@@ -653,6 +655,14 @@ bool Output::write(const Producer& produce, std::string& error)
         discard(error);
         return false;
     }
+#ifndef _WIN32
+    // The set-id bits after the writing, which takes them away from a file not root's.
+    if (existed && (old.st_mode & 07000) && chmod(beside_.c_str(), old.st_mode & 07777) != 0) {
+        error = failure("set the mode of", beside_);
+        discard(error);
+        return false;
+    }
+#endif
     return true;
 }
 

@@ -152,6 +152,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
         {"/dev/stdout", appended("log.txt"), dir / "log.txt", logged, [] { return true; }, ">> log.txt"},
         {"-", appended("log2.txt"), dir / "log2.txt", logged, [] { return true; }, ">> log2.txt"},
         {"/dev/fd/3", appended("log3.txt"), dir / "log3.txt", logged, [] { return true; }, "3>> log3.txt"},
+        {"/proc/thread-self/fd/3", appended("log4.txt"), dir / "log4.txt", logged, [] { return true; }, "3>> log4.txt"},
         {"private.txt",
          [&] {
              writeFile(dir / "private.txt", "old");
@@ -202,7 +203,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     EXPECT_EQ(2, run.status);
     EXPECT_NE(std::string::npos, run.err.find("-o: takes a file name")) << run.err;
     EXPECT_EQ((std::vector<std::string>{"d.txt", "dangling.txt", "elsewhere", "fifo", "link.txt", "log.txt", "log2.txt",
-                                        "log3.txt", "plain.txt", "private.txt"}),
+                                        "log3.txt", "log4.txt", "plain.txt", "private.txt"}),
               listDir(dir.path));
 }
 
