@@ -6,6 +6,7 @@
 #include <cmath>
 #include <sstream>
 
+#include "base/stop.h"
 #include "base/text.h"
 
 namespace {
@@ -115,12 +116,21 @@ std::string svg(const Picture& picture)
             << X(s.b.x) << "\" y2=\"" << Y(s.b.y) << "\" stroke=\"" << colour << "\" stroke-width=\"" << width
             << "\" vector-effect=\"non-scaling-stroke\"/>\n";
     };
+    // A picture of millions of lines takes seconds to make: a signal ends it, and the run, early.
+    std::size_t made = 0;
+    auto stopped = [&made] { return ++made % 4096 == 0 && stopSignal() != 0; };
     out << "<g id=\"before\">\n";
-    for (const auto& s : picture.before)
+    for (const auto& s : picture.before) {
+        if (stopped())
+            return out.str();
         line(s, "#bbbbbb", 1, "before");
+    }
     out << "</g>\n<g id=\"after\">\n";
-    for (const auto& [s, colour] : picture.after)
+    for (const auto& [s, colour] : picture.after) {
+        if (stopped())
+            return out.str();
         line(s, colour, 2.5, "after");
+    }
     out << "</g>\n<g id=\"pivots\">\n";
     for (const auto& turn : picture.turns)
         if (drawable(turn.pivot))
