@@ -10,7 +10,12 @@ bool gaveUpOnHeld()
     return lastHeld;
 }
 
-#ifdef _WIN32
+#ifndef _WIN32
+bool heldByAnother(const char*)
+{
+    return false;
+}
+#else
 #include <windows.h>
 
 #include "common/files.h"

@@ -12,10 +12,11 @@ inline constexpr unsigned long RUN_WAIT_MILLIS = 5000;
 // so, waits a short while and returns true, until the run has waited RUN_WAIT_MILLIS in
 // all, measured by the clock from its first wait. The last error is kept.
 bool heldForAMoment(const char* name, const char* other = nullptr);
-
-// Whether another program holds `name` so that it cannot be renamed or removed now.
-bool heldByAnother(const char* name);
 #endif
+
+// Whether another program holds `name` so that it cannot be renamed or removed now; only
+// Windows lets a program hold a file against others.
+bool heldByAnother(const char* name);
 
 // Whether the last step given up was refused because another program held a file.
 bool gaveUpOnHeld();

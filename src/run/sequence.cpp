@@ -28,20 +28,10 @@ namespace {
 const char* const ROAD[] = {HOST_FILE, FIRST_STEP, SECOND_STEP, EXCHANGE_FILE};
 constexpr int ROAD_STEPS = 3;
 
-bool held(const char* name)
-{
-#ifdef _WIN32
-    return heldByAnother(name);
-#else
-    (void)name;
-    return false;
-#endif
-}
-
 // "Cannot open file: " the file that failed the step, and whether another program holds it.
 void sayWhyNot(const char* name, const char* other)
 {
-    if (gaveUpOnHeld() && other && held(other) && !held(name))
+    if (gaveUpOnHeld() && heldByAnother(other) && !heldByAnother(name))
         name = other;
     sayCannotOpen(name);
 }
@@ -210,7 +200,7 @@ void copyBack()
     // the whole output. A rename would replace an exchange file that cannot be written; a
     // copy could not.
     if (!writable(EXCHANGE_FILE)) {
-        sayWhyNot(EXCHANGE_FILE, nullptr);
+        sayCannotOpen(EXCHANGE_FILE);
         std::exit(-1);
     }
     if (replaceOnce(WORK_FILE, EXCHANGE_FILE))
@@ -218,7 +208,7 @@ void copyBack()
     // A program that holds the output work file (a scan of the file just closed, an
     // indexer) holds no copy of it: the copy is renamed in its place.
     const char* result = WORK_FILE;
-    if (held(WORK_FILE) && copyFile(WORK_FILE, COPY_FILE))
+    if (heldByAnother(WORK_FILE) && copyFile(WORK_FILE, COPY_FILE))
         result = COPY_FILE;
     if (replaceFile(result, EXCHANGE_FILE)) {
         if (result == COPY_FILE)
@@ -228,7 +218,7 @@ void copyBack()
     if (result == COPY_FILE)
         std::remove(COPY_FILE);
     if (gaveUpOnHeld())
-        sayHeld(held(WORK_FILE) ? WORK_FILE : EXCHANGE_FILE);
+        sayHeld(heldByAnother(WORK_FILE) ? WORK_FILE : EXCHANGE_FILE);
     else
         sayCannotOpen(EXCHANGE_FILE);
     std::exit(-1);

@@ -178,7 +178,6 @@ const Held CASES[] = {
      "Cannot open file: QXC_x2x2.$$$ \nHeld by another program: QXC_x2x2.$$$ \n", 7},
     // A scanner that grabs each new file and follows it through the renames.
     {"GrabbedAsItAppears", {{"QXC_x2x2.$$$", "r", 8, "a"}}, "", -1, nullptr, 7},
-    {"GrabbedAsItAppearsFirstStep", {{"QXC_x2x2.$$", "r", 8, "a"}}, "", -1, nullptr, 7},
     // The finished output, scanned once it has data, or reopened by an indexer.
     {"OutputScannedOnClose", {{"QXC_TEMP.$$$", "rw", 8, "d"}}, "", 0, "", 4},
     {"OutputReopenedByAnIndexer", {{"QXC_TEMP.$$$", "rw", 8, "dl"}}, "", 0, "", 4},
