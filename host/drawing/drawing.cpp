@@ -76,20 +76,3 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
     }
     return true;
 }
-
-std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements)
-{
-    const char* end = drawing.end;
-    std::string out;
-    for (const auto& line : drawing.lines) {
-        auto turned = replacements.find(line.number);
-        if (!line.selected || turned == replacements.end()) {
-            if (!line.selected)
-                out.append(line.text).append(end);
-            continue;  // a selected line the tool returned nothing for is gone, as in the host
-        }
-        for (const auto& record : turned->second)
-            out.append(record).append(end);
-    }
-    return out;
-}

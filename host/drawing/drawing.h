@@ -41,5 +41,3 @@ bool parseSegment(std::string_view record, Segment& segment);
 // selected unless `selection` names line numbers.
 bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& selection, Drawing& drawing,
                  std::string& error);
-// The drawing with each selected line replaced by the records in `replacements`.
-std::string newDrawing(const Drawing& drawing, const std::map<long, std::vector<std::string>>& replacements);

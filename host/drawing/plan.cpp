@@ -78,15 +78,26 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
         plan.drawn.push_back({line.segment, hostColour(colourOf(*line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
+    // Written as it goes, line by line: the jobs are the selected lines in the drawing's order.
     plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
                            const std::function<void(std::string_view)>& put) {
-        std::map<long, std::vector<std::string>> replacements;
-        for (std::size_t i = 0; i < outcomes.size(); ++i)
-            if (outcomes[i].turned)
-                replacements[jobs[i].id] = {keepPivot(jobs[i], outcomes[i])};
-            else if (outcomes[i].collapsed)
-                replacements[jobs[i].id] = {std::string(jobs[i].record)};  // left as it was
-        put(newDrawing(*drawing, replacements));
+        std::size_t next = 0;
+        for (const auto& line : drawing->lines) {
+            if (!line.selected) {
+                put(line.text), put(drawing->end);
+                continue;
+            }
+            for (; next < jobs.size() && jobs[next].id < line.number; ++next) {
+            }
+            if (next == jobs.size() || jobs[next].id != line.number)
+                continue;
+            const Outcome& outcome = outcomes[next];
+            if (outcome.turned)
+                put(keepPivot(jobs[next], outcome)), put(drawing->end);
+            else if (outcome.collapsed)
+                put(jobs[next].record), put(drawing->end);  // left as it was
+            // else: a selected line the tool returned nothing for is gone, as in the host
+        }
     };
     return true;
 }
