@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -182,6 +183,18 @@ int standIn(int argc, char** argv)
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }
 
+// The run, ended with a message where the memory runs out: by then every side file and
+// scratch directory is gone with the step that held it, and the tool with its run.
+int withMemory(int argc, char** argv)
+{
+    try {
+        return standIn(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fputs("linetilt-host: not enough memory for this drawing; no file is changed\n", stderr);
+        return TOOL_FAILED;
+    }
+}
+
 }  // namespace
 
 #ifdef _WIN32
@@ -194,11 +207,11 @@ int wmain(int argc, wchar_t** wide)
         argv.push_back(word.data());
     argv.push_back(nullptr);
     speakUtf8();
-    return standIn(argc, argv.data());
+    return withMemory(argc, argv.data());
 }
 #else
 int main(int argc, char** argv)
 {
-    return standIn(argc, argv);
+    return withMemory(argc, argv);
 }
 #endif

@@ -20,6 +20,8 @@
 #include <windows.h>
 #else
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 #endif
 
@@ -178,9 +180,29 @@ bool removeOnce(const std::string& path, std::string& failed)
     return removed && (RemoveDirectoryW(wide.c_str()) || (failed = path, errno = systemError(), false));
 }
 #else
+// Waits for `fd` to be ready for `events` in steps of 20 ms, so that a signal that came
+// just before the wait is seen; false, with EINTR, once a signal asks the run to stop.
+bool waitReady(int fd, short events)
+{
+    for (;;) {
+        if (stopSignal() != 0)
+            return errno = EINTR, false;
+        struct pollfd ready = {fd, events, 0};
+        if (poll(&ready, 1, 20) > 0)
+            return true;
+    }
+}
+// Without waiting in the call: a FIFO's writer is waited for in poll, where a signal is seen.
 int openRead(const std::string& path)
 {
-    return open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat status;
+    if (fd >= 0 && fstat(fd, &status) == 0 && S_ISFIFO(status.st_mode) && !waitReady(fd, POLLIN)) {
+        int saved = errno;
+        close(fd);
+        return errno = saved, -1;
+    }
+    return fd;
 }
 bool sizeOf(int fd, long long& size)
 {
@@ -192,7 +214,11 @@ bool sizeOf(int fd, long long& size)
 }
 long readSome(int fd, char* data, std::size_t size)
 {
-    return read(fd, data, size);
+    for (;;) {
+        long n = read(fd, data, size);
+        if (n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK) || !waitReady(fd, POLLIN))
+            return n;
+    }
 }
 int openNew(const std::string& path)
 {
@@ -200,10 +226,34 @@ int openNew(const std::string& path)
 }
 // Without waiting in the call: a FIFO's reader is looked for every 20 ms until one comes or a
 // signal stops the run, and every write waits for room in poll, where a signal is seen.
+// A socket is not opened but connected to, as a stream or, where it takes only those, in
+// packets that keep their bounds.
+int connectTo(const std::string& path)
+{
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path)
+        return errno = ENAMETOOLONG, -1;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    for (int type : {SOCK_STREAM, SOCK_SEQPACKET}) {
+        int fd = socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0)
+            return -1;
+        if (connect(fd, reinterpret_cast<const struct sockaddr*>(&address), sizeof address) == 0)
+            return fd;
+        int saved = errno;
+        close(fd);
+        if (saved != EPROTOTYPE)
+            return errno = saved, -1;
+    }
+    return errno = EPROTOTYPE, -1;
+}
 int openWrite(const std::string& path)
 {
     for (struct stat status;;) {
         int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0 && errno == ENXIO && stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode))
+            return connectTo(path);
         if (fd >= 0 || errno != ENXIO || stat(path.c_str(), &status) != 0 || !S_ISFIFO(status.st_mode))
             return fd;
         if (stopSignal() != 0)
@@ -656,8 +706,14 @@ bool Output::write(const Producer& produce, std::string& error)
         return false;
     }
 #ifndef _WIN32
-    // The set-id bits after the writing, which takes them away from a file not root's.
-    if (existed && (old.st_mode & 07000) && chmod(beside_.c_str(), old.st_mode & 07777) != 0) {
+    // The set-id bits after the writing, which takes them away from a file not root's; only
+    // with the owner or group they were given for, never onto the user's own copy of another's.
+    struct stat made;
+    mode_t setId = 0;
+    if (existed && (old.st_mode & 07000) && stat(beside_.c_str(), &made) == 0)
+        setId = (made.st_uid == old.st_uid ? old.st_mode & S_ISUID : 0) |
+                (made.st_gid == old.st_gid ? old.st_mode & S_ISGID : 0);
+    if (setId != 0 && chmod(beside_.c_str(), (old.st_mode & 01777) | setId) != 0) {
         error = failure("set the mode of", beside_);
         discard(error);
         return false;

@@ -50,16 +50,20 @@ ToolRun prepareRun(const std::string& tool, const Producer& exchange)
     if (!makeScratch(scratch, run.failure))
         return run;
     run.scratch = scratch.u8string();
-    fs::path work = scratch / "work";
-    if (!makeDirectory(work.u8string()))
-        run.failure = "cannot create " + work.u8string() + ": " + reasonOf(errno, work.u8string());
-    std::error_code code;
-    // The tool is started in the scratch directory: a path relative to here must be made whole.
-    run.program = fs::absolute(fs::u8path(tool), code).u8string();
-    if (code && run.failure.empty())
-        run.failure = "the tool " + tool + " cannot be started: " + reasonOf(code);
-    if (run.failure.empty())
-        writeNew((work / "qxc_temp.txt").u8string(), exchange, run.failure);
+    try {  // the run, with its directory, is handed back whatever happens: the caller removes it
+        fs::path work = scratch / "work";
+        if (!makeDirectory(work.u8string()))
+            run.failure = "cannot create " + work.u8string() + ": " + reasonOf(errno, work.u8string());
+        std::error_code code;
+        // The tool is started in the scratch directory: a path relative to here must be made whole.
+        run.program = fs::absolute(fs::u8path(tool), code).u8string();
+        if (code && run.failure.empty())
+            run.failure = "the tool " + tool + " cannot be started: " + reasonOf(code);
+        if (run.failure.empty())
+            writeNew((work / "qxc_temp.txt").u8string(), exchange, run.failure);
+    } catch (const std::bad_alloc&) {
+        run.failure = "not enough memory to write the exchange file";
+    }
     return run;
 }
 
@@ -77,6 +81,7 @@ void waitRun(ToolRun& run, double seconds)
 {
     std::chrono::duration<double> spent = std::chrono::steady_clock::now() - run.start;
     run.status = waitProcess(run.process, std::max(0.0, seconds - spent.count()), run.timedOut);
+    run.process.started = false;
     if (!run.process.failure.empty()) {
         run.failure = run.process.failure;
         return;
@@ -107,4 +112,17 @@ bool removeScratch(ToolRun& run, double seconds)
                      error.c_str(), run.scratch.c_str());
     run.scratch.clear();
     return removed;
+}
+
+void abandonRun(ToolRun& run, double seconds) noexcept
+{
+    try {
+        bool timedOut = false;
+        if (run.process.started)
+            waitProcess(run.process, 0, timedOut);  // no time left: stopped now
+        run.process.started = false;
+        removeScratch(run, seconds);
+    } catch (...) {
+        // Nothing more can be done without memory; the directory is named in no message then.
+    }
 }

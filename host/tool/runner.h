@@ -42,3 +42,7 @@ void waitRun(ToolRun& run, double seconds);
 // holds is tried again for up to `seconds` (Windows). False, after saying which file and
 // where the directory stays, when it stays.
 bool removeScratch(ToolRun& run, double seconds);
+
+// Stops the run's tool, if it runs still, and removes its scratch directory: for a run broken
+// off before its end (the memory ran out). Never throws.
+void abandonRun(ToolRun& run, double seconds) noexcept;

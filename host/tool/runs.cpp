@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "picture/svg.h"
 #include "tool/runner.h"
@@ -91,7 +92,14 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
     ExchangeFiles files(jobs, o.at);
     auto file = [&](const auto& put) { files.next(put); };
     LargeTable<Returned> room;  // the returned lines of the last run: their room is used again
-    ToolRun run = prepareRun(o.tool, file);
+    ToolRun run, following;
+    // Should the memory run out on the way, neither tool nor scratch directory outlives this.
+    struct Abandon {
+        ToolRun &run, &following;
+        double seconds;
+        ~Abandon() { abandonRun(run, seconds), abandonRun(following, seconds); }
+    } abandon{run, following, o.timeout};
+    run = prepareRun(o.tool, file);
     if (run.failure.empty())
         startRun(run, o.switches);
     for (bool last = false; !last;) {
@@ -99,7 +107,7 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
         // The host's work between two runs is done while the tool runs: the next exchange
         // file is written before this run ends, and this run's answers are taken in after
         // the next one has started. One run at a time, as the host makes them.
-        ToolRun following;
+        following = ToolRun();
         if (run.failure.empty()) {
             if (!last)
                 following = prepareRun(o.tool, file);
@@ -120,7 +128,7 @@ bool runAll(const Options& o, const Jobs& jobs, Outcomes& outcomes, Answers& ans
         takeReturned(commands.lines, jobs, outcomes);
         gather(answers.commands, commands);
         room.swap(commands.lines);
-        run = std::move(following);
+        run = std::exchange(following, ToolRun());
     }
     return true;
 }

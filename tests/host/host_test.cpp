@@ -1,7 +1,10 @@
 // The host's stand-in, run as a process on drawings, with the real tool and with a failing one.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +13,7 @@
 #include <csignal>
 #include <functional>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <thread>
 
@@ -148,6 +152,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
         std::string holder, holds;  // the file that holds the drawing afterwards, and its bytes
         std::function<bool()> kept = [] { return true; };  // whether the target is as it was
         std::string redirect = "";  // of the stand-in's descriptors, by the shell that starts it
+        std::string as = "";        // the command the shell starts the stand-in through
     } cases[] = {
         {"/dev/stdout", appended("log.txt"), dir / "log.txt", logged, [] { return true; }, ">> log.txt"},
         {"-", appended("log2.txt"), dir / "log2.txt", logged, [] { return true; }, ">> log2.txt"},
@@ -165,6 +170,22 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
              return stat((dir / "private.txt").c_str(), &status) == 0 && (status.st_mode & 07777) == 0600 &&
                     (!root || (status.st_uid == 65534 && status.st_gid == 65534));
          }},
+        // A user's own program with its set-id bits, replaced by that user (not root: the
+        // writing takes the bits away).
+        {"setid.txt",
+         [&] {
+             writeFile(dir / "setid.txt", "old");
+             EXPECT_TRUE(!root || (chown((dir / "setid.txt").c_str(), 65534, 65534) == 0 &&
+                                   chmod(dir.path.c_str(), 0777) == 0));
+             chmod((dir / "setid.txt").c_str(), 06755);
+         },
+         dir / "setid.txt", drawing,
+         [&] {
+             struct stat status;
+             chmod(dir.path.c_str(), 0700);
+             return stat((dir / "setid.txt").c_str(), &status) == 0 && (status.st_mode & 07777) == 06755;
+         },
+         "", root ? "setpriv --reuid=65534 --regid=65534 --clear-groups" : ""},
         {"link.txt",
          [&] {
              writeFile(dir / "elsewhere/kept.txt", "old");
@@ -189,8 +210,9 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     for (const auto& c : cases) {
         c.before();
         std::vector<std::string> args = {"d.txt", "--at", "1,1", "-o", c.target};
-        Outcome run = c.redirect.empty() ? runTool(dir.path, args)
-                                         : runWrapped(dir.path, {"bash", "-c", "exec \"$0\" \"$@\" " + c.redirect}, args);
+        Outcome run = c.redirect.empty() && c.as.empty()
+                          ? runTool(dir.path, args)
+                          : runWrapped(dir.path, {"bash", "-c", "exec " + c.as + " \"$0\" \"$@\" " + c.redirect}, args);
         EXPECT_EQ(0, run.status) << c.target << ": " << run.err;
         EXPECT_EQ(c.holds, c.holder.empty() ? "" : readFile(c.holder)) << c.target;
         EXPECT_TRUE(c.kept()) << c.target;
@@ -203,7 +225,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     EXPECT_EQ(2, run.status);
     EXPECT_NE(std::string::npos, run.err.find("-o: takes a file name")) << run.err;
     EXPECT_EQ((std::vector<std::string>{"d.txt", "dangling.txt", "elsewhere", "fifo", "link.txt", "log.txt", "log2.txt",
-                                        "log3.txt", "log4.txt", "plain.txt", "private.txt"}),
+                                        "log3.txt", "log4.txt", "plain.txt", "private.txt", "setid.txt"}),
               listDir(dir.path));
 }
 
@@ -259,6 +281,7 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
         {dir.path, {"d.txt", "-o", "/dev/null", "--svg", "/dev/null"}, "/dev/null", "", 0, 0, ""},
         {dir.path, {"d.txt", "-o", "/dev/full"}, "/dev/full", "", 4, 4, "", "No space left on device"},
         {dir.path, {"d.txt", "-o", "fifo"}, dir / "fifo.read", none, 0, 0, newBig},
+        {dir.path, {"d.txt", "-o", "socket"}, dir / "socket.read", none, 0, 0, newBig},
         // A folder, or a link to one, is refused before anything is written; so is a picture
         // onto a drawing named "-", which is a file, not standard output.
         {dir.path, {"d.txt", "-o", "d.txt", "--svg", "folder"}, dir / "d.txt", big, 2, 2, "", "is a folder"},
@@ -270,6 +293,14 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
     std::filesystem::create_directory(dir / "folder");
     writeFile(dir / "-", big);
     ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
+    int listening = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::string socketName = dir / "socket";
+    ASSERT_LT(socketName.size(), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketName.c_str(), socketName.size() + 1);
+    ASSERT_EQ(0, bind(listening, reinterpret_cast<const struct sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, listen(listening, 1));
     for (const auto& c : cases)
         for (bool limited : {false, true}) {
             std::string name = c.args[2] + (c.args.size() > 3 ? " " + c.args[4] : "") + (limited ? " limited" : "");
@@ -277,7 +308,8 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
                 writeFile(shm / "d.txt", big);
             writeFile(dir / "d.txt", big);
             for (const std::string& made : {shm / "out.txt", shm / "new.txt", dir / "out.txt", dir / "o.txt",
-                                            dir / "o.svg", dir / "x.txt", dir / "fifo.read", dir / longest})
+                                            dir / "o.svg", dir / "x.txt", dir / "fifo.read", dir / "socket.read",
+                                            dir / longest})
                 std::filesystem::remove(made);
             if (c.old != none && c.target.rfind("/dev/", 0) != 0 && c.target != dir / "d.txt")
                 writeFile(c.target, c.old);
@@ -285,6 +317,17 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
             std::thread reader;
             if (c.args[2] == "fifo")
                 reader = std::thread([&dir] { writeFile(dir / "fifo.read", readFile(dir / "fifo")); });
+            if (c.args[2] == "socket")
+                reader = std::thread([&dir, listening] {
+                    struct pollfd caller = {listening, POLLIN, 0};
+                    int from = poll(&caller, 1, 30000) == 1 ? accept(listening, nullptr, nullptr) : -1;
+                    std::string got;
+                    char piece[65536];
+                    for (long n; from >= 0 && (n = read(from, piece, sizeof piece)) > 0;)
+                        got.append(piece, static_cast<std::size_t>(n));
+                    close(from);
+                    writeFile(dir / "socket.read", got);
+                });
             std::vector<std::string> args = {c.args[0], "--at", "0,0"};
             args.insert(args.end(), c.args.begin() + 1, c.args.end());
             Outcome run = runTool(c.where, args, Limits{limited ? limit : -1});
@@ -309,6 +352,7 @@ TEST(Host, EveryOutputTargetIsWholeOrAsItWas)
                 for (const std::string& file : listDir(place))
                     EXPECT_EQ(std::string::npos, file.find(".new-")) << name << ": " << file << " left in " << place;
         }
+    close(listening);
 }
 
 // However the run is stopped, the tool ends with every process it started, the scratch
@@ -408,6 +452,37 @@ TEST(Host, ASignalWhileWritingEndsTheRun)
         EXPECT_TRUE(listDir(temporary.path).empty()) << c.writing;
     }
     EXPECT_EQ((std::vector<std::string>{"d.txt", "f"}), listDir(dir.path));
+}
+
+// Where the memory runs out, at whichever step, the run ends with a message: no scratch
+// directory left, the target as it was, the tool stopped (it no longer aborts, leaving them).
+TEST(Host, MemoryRunningOutLeavesNothingBehind)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the sanitizer's shadow memory takes more address space than the limit";
+#endif
+    Scratch dir, temporary;
+    std::string drawing;
+    for (int i = 0; i < 60000; ++i)
+        drawing += " " + std::to_string(i) + " 0 100 " + std::to_string(i) + "\n";
+    writeFile(dir / "d.txt", drawing);
+    int short_ = 0;
+    for (int kilobytes = 20000; kilobytes <= 90000; kilobytes += 7000) {
+        Outcome run = runWrapped(dir.path,
+                                 {"bash", "-c", "export TMPDIR='" + temporary.path + "'; ulimit -v " +
+                                                    std::to_string(kilobytes) + "; exec \"$0\" \"$@\""},
+                                 {"d.txt", "--at", "0,0", "-o", "new.txt"});
+        short_ += run.status != 0;
+        if (run.status != 0) {
+            EXPECT_EQ(1, run.status) << kilobytes << ": " << run.err;
+            EXPECT_NE(std::string::npos, run.err.find("not enough memory")) << kilobytes << ": " << run.err;
+        }
+        EXPECT_EQ(run.status == 0, exists(dir / "new.txt")) << kilobytes;
+        EXPECT_TRUE(listDir(temporary.path).empty()) << kilobytes << ": " << run.err;
+        std::filesystem::remove(dir / "new.txt");
+    }
+    EXPECT_GT(short_, 1);
+    EXPECT_EQ((std::vector<std::string>{"d.txt"}), listDir(dir.path));
 }
 
 // One large attribute before many lines is held once, not once for each line, and written
