@@ -155,7 +155,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
     drawing.bytes = drawing.file.view();
     std::string_view all = drawing.bytes;
     LineReader reader(all);
-    std::string_view section;
+    std::string_view section, variable;  // the header variable whose value comes
     bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
     Entity entity;
 
@@ -176,7 +176,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                 ++drawing.otherEntities;
             }
         } else if (section == "TABLES" && entity.type == "LAYER") {
-            drawing.layers[foldedName(entity.name)] = entity.colour;
+            drawing.layers[drawing.keyOf(entity.name)] = entity.colour;
         }
         entity = Entity();
     };
@@ -227,6 +227,12 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             }
             continue;
         }
+        if (section == "HEADER") {
+            if (code == 9)
+                variable = trimmed(value);
+            else
+                drawing.coding.take(variable, code, value);
+        }
         if (entity.type.empty())
             continue;
         if (code == 1001)
@@ -276,6 +282,17 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
         return false;
     }
     return true;
+}
+
+const std::pair<std::string, std::string>& DxfDrawing::named(std::string_view raw) const
+{
+    auto found = names_.find(raw);
+    if (found == names_.end()) {
+        std::string name = decodedName(raw, coding);
+        std::string key = foldedName(name);
+        found = names_.emplace(std::string(raw), std::make_pair(std::move(name), std::move(key))).first;
+    }
+    return found->second;
 }
 
 std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)

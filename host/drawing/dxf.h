@@ -12,6 +12,7 @@
 
 #include "base/files.h"
 #include "base/geometry.h"
+#include "drawing/names.h"
 
 // What a drawing file holds, told by its content alone.
 enum class DrawingKind { Records, Dxf, BinaryDxf };
@@ -42,7 +43,17 @@ struct DxfDrawing {
     FileBytes file;
     std::string_view bytes;              // the file's bytes
     int otherEntities = 0;               // the ENTITIES section's other entities, which are not drawn
-    std::map<std::string, int> layers;   // colour of each layer, by name folded to lower case
+    std::map<std::string, int> layers;   // colour of each layer, by its key
+    NameCoding coding;                   // how its names are written, as its header says
+
+    // A layer name as given in the drawing (`raw`, its bytes) decoded to UTF-8, and as compared:
+    // blanks around dropped and ASCII letters in lower case. Each name is decoded once.
+    const std::string& nameOf(std::string_view raw) const { return named(raw).first; }
+    const std::string& keyOf(std::string_view raw) const { return named(raw).second; }
+
+private:
+    const std::pair<std::string, std::string>& named(std::string_view raw) const;
+    mutable std::map<std::string, std::pair<std::string, std::string>, std::less<>> names_;
 };
 
 // Reads the pairs of `file`, handing each LINE of the ENTITIES section to `take` as it

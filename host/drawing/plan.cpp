@@ -133,14 +133,14 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     };
     std::vector<Drawn> drawn;  // its colour is known once the whole file is read
     auto take = [&](const DxfLine& line) {
-        bool selectable = line.modelSpace && (layers.empty() || layers.count(foldedName(line.layer)));
+        bool selectable = line.modelSpace && (layers.empty() || layers.count(drawing->keyOf(line.layer)));
         bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
         if (selected && line.problem != 0 && refusal.empty())
             refusal = where(line) + ": " + problemOf(*drawing, line) + "; nothing is written";
         if (selected && !handles.empty())
             named.insert(handleKey(line.handle));
         if (selected && !layers.empty())
-            onLayers.insert(foldedName(line.layer));
+            onLayers.insert(drawing->keyOf(line.layer));
         if (!line.modelSpace || line.problem != 0) {
             ++plan.notDrawn;
             return;
@@ -163,7 +163,7 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     for (const auto& [segment, colour, layer] : drawn) {
         int index = colour;
         if (index == 256) {
-            auto found = drawing->layers.find(foldedName(layer));
+            auto found = drawing->layers.find(drawing->keyOf(layer));
             index = found == drawing->layers.end() ? 7 : found->second;
         }
         plan.drawn.push_back({segment, dxfColour(index == 0 ? 7 : index)});

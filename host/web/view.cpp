@@ -61,10 +61,9 @@ std::string read(const std::string& path, Shown& shown)
             ++shown.notDrawn;
             return;
         }
-        std::string name(line.layer);
-        auto [at, added] = index.emplace(foldedName(name), static_cast<std::uint32_t>(shown.names.size()));
+        auto [at, added] = index.emplace(drawing.keyOf(line.layer), static_cast<std::uint32_t>(shown.names.size()));
         if (added)
-            shown.names.push_back(name);
+            shown.names.push_back(drawing.nameOf(line.layer));
         shown.segments.push_back(line.segment);
         shown.layers.push_back(at->second);
         colours.push_back(line.colour);
