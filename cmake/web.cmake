@@ -15,3 +15,15 @@ set_source_files_properties(host/cli/options.cpp PROPERTIES COMPILE_OPTIONS -fex
 target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sEXPORT_NAME=createHost
   -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_result,_linetilt_error)
 set_target_properties(linetilt linetilt-host PROPERTIES SUFFIX .js)
+
+# The code page tables of the page's stand-in, made by the native compiler from iconv's: the
+# C library of WebAssembly has few of them, and not as Windows has them.
+set(codepage_sources ${CMAKE_SOURCE_DIR}/host/web/codepage_table.cpp ${CMAKE_SOURCE_DIR}/host/base/codepages.cpp)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/codepage_tables.inc
+  COMMAND c++ -std=c++17 -O1 -I${CMAKE_SOURCE_DIR}/host ${codepage_sources} -o ${CMAKE_BINARY_DIR}/codepage_table
+  COMMAND ${CMAKE_BINARY_DIR}/codepage_table > ${CMAKE_BINARY_DIR}/codepage_tables.inc
+  DEPENDS ${codepage_sources} ${CMAKE_SOURCE_DIR}/host/base/codepages.h
+  COMMENT "Code page tables for the page")
+add_custom_target(codepage_tables DEPENDS ${CMAKE_BINARY_DIR}/codepage_tables.inc)
+add_dependencies(linetilt_host_core codepage_tables)
+target_include_directories(linetilt_host_core PRIVATE ${CMAKE_BINARY_DIR})

@@ -32,8 +32,14 @@ def host(dxf_bytes, *args, name="in.dxf"):
             f.write(dxf_bytes)
         # Files, not pipes: under Wine, Wine's own processes that outlive the run inherit its pipes.
         with open(os.path.join(work, "stdout"), "w+b") as out, open(os.path.join(work, "stderr"), "w+b") as err:
-            status = subprocess.run(HOST + [name, "-o", "out.dxf", *args], cwd=work, stdout=out, stderr=err,
-                                    timeout=600).returncode
+            for attempt in range(2):
+                out.seek(0), out.truncate(), err.seek(0), err.truncate()
+                status = subprocess.run(HOST + [name, "-o", "out.dxf", *args], cwd=work, stdout=out, stderr=err,
+                                        timeout=600).returncode
+                # Wine under load now and then fails to start a process ("Internal error"): once more.
+                err.seek(0)
+                if not (opts.runner and status == 1 and b"cannot be started: Internal error" in err.read()):
+                    break
             texts = [f.seek(0) or f.read().decode(errors="replace").replace("\r\n", "\n") for f in (out, err)]
         host.files = {name: open(os.path.join(work, name), "rb").read() for name in os.listdir(work)}
         path = os.path.join(work, "out.dxf")
@@ -81,7 +87,7 @@ def compare(before, after, layers=(), what=""):
     a, al = pairs(before)[1], pairs(after)[1]
     if not check(len(a) == len(al), f"{what}: line count"):
         return
-    allowed = changeable(before, set(l.lower().encode() for l in layers))
+    allowed = changeable(before, set(l.lower() if isinstance(l, bytes) else l.lower().encode() for l in layers))
     for i, (x, y) in enumerate(zip(a, al)):
         if x != y and not check(i in allowed and re.fullmatch(rb"-?[0-9.]+(e[-+][0-9]+)?\r?", y),
                                 f"{what}: line {i + 1} changed: {x!r} -> {y!r}"):
@@ -270,10 +276,91 @@ def corpus(directory, every):
     print("corpus:", counts)
 
 
+def japanese():
+    """Names in the drawing's code page: ezdxf's drawings in Shift_JIS, in \\U+ escapes (its
+    way in ANSI_1252) and in UTF-8; escapes of \\M+, code-page-932-only characters and a byte
+    that begins no character, in drawings of our own. Only the chosen layer's lines change."""
+    counts = {"壁": 3, "建具": 2, "通り芯": 1}
+    for version, encoding in [("R12", "cp932"), ("R2000", "cp932"), ("R2004", "cp932"), ("R2000", None),
+                              ("R2018", None)]:
+        doc = ezdxf.new(version)
+        if encoding:
+            doc.encoding = encoding
+        for name, count in counts.items():
+            doc.layers.add(name)
+            for i in range(count):
+                doc.modelspace().add_line((i, 0), (i + 10, 5), dxfattribs={"layer": name})
+        doc.modelspace().add_line((0, 0), (1, 1))
+        with tempfile.TemporaryDirectory() as work:
+            doc.saveas(os.path.join(work, "d.dxf"))
+            data = open(os.path.join(work, "d.dxf"), "rb").read()
+        written = "cp932" if encoding else "utf-8" if version == "R2018" else "escapes"
+        for name, count in counts.items():
+            raw = name.encode(written) if written != "escapes" else "".join(f"\\U+{ord(c):04x}" for c in name).encode()
+            check(raw in data, f"{version} {written}: {name} is not written as {raw}")
+            status, out, err, result = host(data, "--at", "0,0", "--layer", name)
+            if check(status == 0 and out.startswith(f"{count} lines selected"), f"{version} {written} {name}: {err}"):
+                compare(data, result, (raw,), f"{version} {written} {name}")
+    header = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_{}\n  0\nENDSEC\n"
+    # ～－∥ as code page 932 has them, an NEC and an IBM extension (twice), an escape of 壁
+    # from code page 932, an unassigned pair whose first byte shows as \\x85, and bytes that
+    # Windows alone reads, as a user-defined character and a control: shown as bytes everywhere.
+    own = [(b"\x81\x60\x81\x7c\x81\x61\x87\x40\xed\x40\xfa\x5c", "～－∥①纊纊"),
+           (b"\\M+195C7\\U+5efa", "壁建"), (b"\x85\x40A", "\\x85@a"), (b"\xf0\x40\x80", "\\xF0@\\x80")]
+    data = (header.format(932) + R12[:-len("  0\nEOF\n")].format("".join(
+        line(0, 0, 1, 1).replace("  8\n0\n", "  8\n{}\n") for _ in own)) + "  0\nEOF\n")
+    data = data.encode().replace(b"{}", b"%b") % tuple(raw for raw, _ in own)
+    for raw, name in own:
+        status, out, err, result = host(data, "--at", "0,0", "--layer", name)
+        if check(status == 0 and out.startswith("1 lines selected"), f"own name {name}: {err}"):
+            compare(data, result, (raw,), f"own name {name}")
+    # Every character of every code page, as names of 60: each selects its line on every build.
+    python = {874: "cp874", 932: "cp932", 936: "gbk", 949: "cp949", 950: "cp950"}
+    for page in (874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258):
+        units = [bytes([b]) for b in range(0x80, 0x100)]
+        if page in (932, 936, 949, 950):
+            units = [u for u in units if u[0] in (0x80, 0xA0) or u[0] > 0xFC or (page == 932 and 0xA0 <= u[0] < 0xE0)]
+            units += [bytes([a, t]) for a in range(0x81, 0xFF) for t in range(0x40, 0xFF)
+                      if page != 932 or not 0xA0 <= a < 0xE0]
+        names, raws, chars, raw = [], [], "", b""
+        for unit in units:
+            char = decoded(page, python.get(page, f"cp{page}"), unit)
+            if char:
+                chars, raw = chars + char, raw + unit
+            if len(chars) == 60 or (unit == units[-1] and chars):
+                names.append(chars), raws.append(raw)
+                chars, raw = "", b""
+        data = (header.format(page) + R12[:-len("  0\nEOF\n")].format("".join(
+            line(0, 0, 1, 1).replace("  8\n0\n", "  8\n{}\n") for _ in raws)) + "  0\nEOF\n")
+        data = data.encode().replace(b"{}", b"%b") % tuple(raws)
+        print(f"code page {page}: {len(names)} names of 60 characters")
+        for first in range(0, len(names), 80):  # a Windows command line holds 32,767 characters
+            group = names[first:first + 80]
+            status, out, err, _ = host(data, "--at", "0,0", *[w for n in group for w in ("--layer", n)])
+            check(status == 0 and out.startswith(f"{len(group)} lines selected"), f"code page {page}: {err[:300]}")
+
+
+def decoded(page, codec, unit):
+    """What Windows reads for UNIT in PAGE, by Python's codec and where Windows differs from it;
+    None for no character, or one of the private use area or a C1 control."""
+    if (page, unit) == (936, b"\x80"):
+        return "\u20ac"
+    if (page, unit) == (1255, b"\xca"):
+        return "\u05ba"
+    if page == 950 and b"\xc6\xa1" <= unit <= b"\xc8\xfe":
+        return None  # the ETEN extensions, which Windows leaves to the private use area
+    try:
+        char = unit.decode(codec)
+    except UnicodeDecodeError:
+        return None
+    return char if len(char) == 1 and not (0x80 <= ord(char) <= 0x9F or 0xE000 <= ord(char) <= 0xF8FF) else None
+
+
 example_cases()
 refusals()
 readings()
 exact_and_batched()
+japanese()
 if opts.runner:
     time_limit()
 if opts.corpus:

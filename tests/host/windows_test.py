@@ -128,6 +128,14 @@ def names_and_folders(root):
     status, out, err = host(work, "図面.dxf", "--at", "0,0", "--layer", "壁", "-o", "壁.dxf")
     check(status == 0 and out.startswith("1 lines selected, 1 turned") and os.path.exists(os.path.join(work, "壁.dxf"))
           and sorted(os.listdir(work)) == ["図面.dxf", "壁.dxf"], f"layer 壁: status {status} {out} {err}")
+    # The same in Shift_JIS, as the header says, and in escapes: read alike in either code page.
+    header = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_932\n  0\nENDSEC\n"
+    for name, layer in [("sjis.dxf", "壁".encode("cp932")), ("escaped.dxf", b"\\U+58C1")]:
+        write(os.path.join(work, name), (header + R12.format(line("{}", 10) + line("0", 20))).encode().replace(
+            b"{}", layer))
+        status, out, err = host(work, name, "--at", "0,0", "--layer", "壁", "-o", "NUL")
+        check(status == 0 and out.startswith("1 lines selected"), f"layer 壁 in {name}: status {status} {out} {err}")
+        os.remove(os.path.join(work, name))
     status, out, err = host(work, "図面.dxf", "--at", "0,0", "--layer", "窓", "-o", "窓.dxf")
     check(status == 2 and "--layer 窓" in err and not os.path.exists(os.path.join(work, "窓.dxf")),
           f"layer 窓: status {status} {err}")
