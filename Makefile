@@ -9,7 +9,7 @@ BUILD_PACKAGES := libcli11-dev libfast-float-dev
 CHECK_PACKAGES := libgtest-dev libmpfr-dev strace libxml2-utils python3-ezdxf librecad-data
 TEST_PACKAGES := libxml2-utils locales man-db python3-pefile strace python3-ezdxf librecad librecad-data poppler-utils libmpfr-dev
 DIST_PACKAGES := zip
-WEB_PACKAGES := emscripten
+WEB_PACKAGES := emscripten libfmt-dev
 PAGE_TEST_PACKAGES := chromium librecad-data
 # Debian's emscripten finds its own acorn among Debian's node packages.
 EMSCRIPTEN_ENV := NODE_PATH=/usr/share/nodejs

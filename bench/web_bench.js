@@ -1,8 +1,9 @@
 // The page on a drawing of 100,000 LINEs (and as many CIRCLEs) in headless Chromium against the
 // native stand-in on the same drawing: the time from opening the file to seeing its result,
 // and peak memory (the browser's processes' peak resident sizes, from /proc, as the system
-// gives them). The saved drawing is checked against the native one byte for byte.
-// Usage: node web_bench.js PAGE_HTML NATIVE_HOST [RUNS]
+// gives them). The saved drawing is checked against the native one byte for byte. Each
+// drawing is LINES:short (coordinates such as 1.25) or LINES:full (17 significant digits, as
+// CAD programs write them). Usage: node web_bench.js PAGE_HTML NATIVE_HOST [RUNS [DRAWING...]]
 "use strict";
 const fs = require("fs"), os = require("os"), path = require("path");
 const { spawnSync } = require("child_process");
@@ -10,12 +11,13 @@ const { chromium } = require(path.join(__dirname, "../tests/web/node_modules/pla
 
 const [page_, host] = process.argv.slice(2, 4).map((p) => path.resolve(p));
 const RUNS = Number(process.argv[4] || 3);
-const LINES = 100000;
+const DRAWINGS = process.argv.length > 5 ? process.argv.slice(5) : ["100000:short", "100000:full"];
 
-function drawing(lines) {
+function drawing(lines, full) {
     const out = ["  0\nSECTION\n  2\nENTITIES\n"];
+    const step = full ? 1.2345678901234567 : 1.25;
     for (let i = 0; i < lines; ++i) {
-        const x = (i % 1000) * 1.25, y = Math.floor(i / 1000) * 2.5;
+        const x = (i % 1000) * step, y = Math.floor(i / 1000) * step * 2;
         out.push(`  0\nLINE\n  5\n${(i + 256).toString(16).toUpperCase()}\n  8\nwalls\n 10\n${x}\n 20\n${y}\n 30\n0.0\n 11\n` +
                  `${x + 0.75}\n 21\n${y + 1.5}\n 31\n0.0\n  0\nCIRCLE\n  8\nmarks\n 10\n${x}\n 20\n${y}\n 30\n0.0\n 40\n0.2\n`);
     }
@@ -42,9 +44,9 @@ function peaks(profile) {
     return result;
 }
 
-(async () => {
+async function measure(LINES, full) {
     const work = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-web-bench-"));
-    const bytes = drawing(LINES);
+    const bytes = drawing(LINES, full);
     fs.writeFileSync(path.join(work, "drawing.dxf"), bytes);
     const native = [];
     let nativeMemory = 0;
@@ -91,12 +93,21 @@ function peaks(profile) {
         fs.rmSync(profile, { recursive: true, force: true });
     }
     fs.rmSync(work, { recursive: true, force: true });
-    console.log("| LINEs | bytes | native stand-in median | its peak memory | page, open to result, median (of it: opening) | ratio " +
+    console.log(`| ${LINES} ${full ? "full" : "short"} | ${bytes.length} | ${(median(native) * 1000).toFixed(0)} ms | ${nativeMemory.toFixed(1)} MiB ` +
+                `| ${(median(browser) * 1000).toFixed(0)} ms (${(median(opening) * 1000).toFixed(0)} ms) | ${(median(browser) / median(native)).toFixed(1)}x ` +
+                `| ${renderer.toFixed(0)} MiB (${(renderer * 1048576 / bytes.length).toFixed(1)}x the drawing) | ${all.toFixed(0)} MiB | ${same ? "yes" : "NO"} |`);
+    return same;
+}
+
+(async () => {
+    console.log("| LINEs, coordinates | bytes | native stand-in median | its peak memory | page, open to result, median (of it: opening) | ratio " +
                 "| page's renderer peak | all Chromium processes' peaks | same bytes |");
     console.log("|--:|--:|--:|--:|--:|--:|--:|--:|:-:|");
-    console.log(`| ${LINES} | ${bytes.length} | ${(median(native) * 1000).toFixed(0)} ms | ${nativeMemory.toFixed(1)} MiB ` +
-                `| ${(median(browser) * 1000).toFixed(0)} ms (${(median(opening) * 1000).toFixed(0)} ms) | ${(median(browser) / median(native)).toFixed(1)}x ` +
-                `| ${renderer.toFixed(0)} MiB | ${all.toFixed(0)} MiB | ${same ? "yes" : "NO"} |`);
+    let same = true;
+    for (const d of DRAWINGS) {
+        const [lines, kind] = d.split(":");
+        same = (await measure(Number(lines), kind === "full")) && same;
+    }
     process.exit(same ? 0 : 1);
 })().catch((e) => {
     console.error("web_bench.js:", e);

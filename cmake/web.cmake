@@ -27,3 +27,11 @@ add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/codepage_tables.inc
 add_custom_target(codepage_tables DEPENDS ${CMAKE_BINARY_DIR}/codepage_tables.inc)
 add_dependencies(linetilt_host_core codepage_tables)
 target_include_directories(linetilt_host_core PRIVATE ${CMAKE_BINARY_DIR})
+
+# The stand-in's numbers: read by fast_float, written by {fmt}'s shortest digits, both
+# header-only, through links to their folders alone, as fast_float's for the tool.
+target_include_directories(linetilt_host_core SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/fast_float-include)
+find_path(FMT_DIR fmt/format.h PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/fmt-include)
+file(CREATE_LINK ${FMT_DIR}/fmt ${CMAKE_BINARY_DIR}/fmt-include/fmt SYMBOLIC)
+target_include_directories(linetilt_host_core SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/fmt-include)

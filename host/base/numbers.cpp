@@ -10,6 +10,13 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <string_view>
+
+#ifdef __EMSCRIPTEN__
+#define FMT_HEADER_ONLY
+#include <fast_float/fast_float.h>
+#include <fmt/format.h>
+#endif
 
 namespace {
 
@@ -73,8 +80,8 @@ bool appendShortDecimal(std::string& out, double value)
 }
 
 #ifdef __EMSCRIPTEN__
-// The WebAssembly build's C++ library has no from_chars and to_chars for doubles; its C
-// library reads and prints decimals exactly, so these give what they give.
+// The WebAssembly build's C++ library has no from_chars and to_chars for doubles: fast_float
+// reads them, exactly and as quickly as natively, and {fmt} finds the shortest digits.
 struct Read {
     const char* ptr;
     std::errc ec;
@@ -82,45 +89,46 @@ struct Read {
 
 Read readDouble(const char* first, const char* last, double& value)
 {
-    std::string text(first, last);
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtod(text.c_str(), &end);
-    bool tiny = errno == ERANGE && std::fabs(value) <= 2.2250738585072014e-308;
-    bool huge = errno == ERANGE && !tiny;
-    return {first + (end - text.c_str()), huge || tiny ? std::errc::result_out_of_range : std::errc()};
+    auto [end, error] = fast_float::from_chars(first, last, value);
+    return {end, error};
 }
 
 // The shortest digits that read back as `value`, written fixed or scientific, whichever is
 // shorter (fixed on a tie), as std::to_chars writes them.
 std::string writeShortest(double value)
 {
-    char digits[40];
-    int precision = 1;
-    for (; precision < 17; ++precision) {
-        std::snprintf(digits, sizeof digits, "%.*e", precision - 1, value);
-        if (std::strtod(digits, nullptr) == value)
-            break;
-    }
-    std::snprintf(digits, sizeof digits, "%.*e", precision - 1, value);
-    std::string text = digits, mantissa = text.substr(0, text.find('e'));
-    int exponent = std::atoi(text.c_str() + text.find('e') + 1);
-    bool negative = mantissa[0] == '-';
+    char text[48];
+    char* end = fmt::format_to_n(text, sizeof text - 1, "{}", value).out;
+    std::string_view written(text, static_cast<std::size_t>(end - text));
+    bool negative = !written.empty() && written[0] == '-';
+    if (negative)
+        written.remove_prefix(1);
+    // {fmt}'s own form, fixed or not: its digits, and the power of ten of the first of them.
+    std::size_t e = written.find('e');
+    std::string_view mantissa = written.substr(0, e);
+    int exponent = e == std::string_view::npos ? 0 : std::atoi(std::string(written.substr(e + 1)).c_str());
+    std::size_t point = mantissa.find('.');
+    exponent += static_cast<int>(point == std::string_view::npos ? mantissa.size() : point) - 1;
     std::string figures;
     for (char c : mantissa)
         if (isDigit(c))
             figures += c;
+    std::size_t first = figures.find_first_not_of('0');
+    if (first == std::string::npos)
+        return negative ? "-0" : "0";
+    exponent -= static_cast<int>(first);
+    figures = figures.substr(first, figures.find_last_not_of('0') + 1 - first);
     std::string scientific = (negative ? "-" : "") + figures.substr(0, 1) +
                              (figures.size() > 1 ? "." + figures.substr(1) : "") + "e" + (exponent < 0 ? "-" : "+") +
                              (std::abs(exponent) < 10 ? "0" : "") + std::to_string(std::abs(exponent));
     std::string fixed = negative ? "-" : "";
-    int point = exponent + 1;  // digits before the decimal point
-    if (point <= 0)
-        fixed += "0." + std::string(static_cast<std::size_t>(-point), '0') + figures;
-    else if (point >= static_cast<int>(figures.size()))
-        fixed += figures + std::string(static_cast<std::size_t>(point) - figures.size(), '0');
+    int before = exponent + 1;  // digits before the decimal point
+    if (before <= 0)
+        fixed += "0." + std::string(static_cast<std::size_t>(-before), '0') + figures;
+    else if (before >= static_cast<int>(figures.size()))
+        fixed += figures + std::string(static_cast<std::size_t>(before) - figures.size(), '0');
     else
-        fixed += figures.substr(0, static_cast<std::size_t>(point)) + "." + figures.substr(static_cast<std::size_t>(point));
+        fixed += figures.substr(0, static_cast<std::size_t>(before)) + "." + figures.substr(static_cast<std::size_t>(before));
     return fixed.size() <= scientific.size() ? fixed : scientific;
 }
 #endif
