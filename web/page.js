@@ -14,6 +14,8 @@ let running = false; // a run is in flight
 let jobs = 0;        // the id of the newest request; older answers are ignored
 let runs = 1;        // the runs of the tool the current run makes, for the progress bar
 let started = 0;     // when it started
+let runLayers = [];  // the layers it turns the lines of; none for all
+const DRAWABLE = 1e100;  // beyond this a coordinate is not drawn: the view could not hold it with the rest
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
 
@@ -162,6 +164,7 @@ function run() {
     say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
     started = performance.now();
     options.before = drawing.shown.lines;
+    runLayers = options.layers;
     running = true;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
 }
@@ -180,12 +183,17 @@ function finished(message) {
         return;
     }
     result = message;
+    result.layers = runLayers;
     result.seconds = (performance.now() - started) / 1000;
     $("save").disabled = false;
     complain(message.stderr.replace(/^linetilt-host: /gm, "").trim());
     say("Done in " + result.seconds.toFixed(2) + " s. " + message.stdout.split("\n")[0] + ".");
     document.body.dataset.done = String(jobs);
-    draw();
+    // Lines turned off the edge would be lost to sight: the view takes them in, once.
+    if (result.after && pastView(result.after.lines))
+        fit();
+    else
+        draw();
 }
 
 function save() {
@@ -256,10 +264,11 @@ function fit() {
     if (!drawing)
         return;
     const lines = (result && result.after ? result.after : drawing.shown).lines;
-    let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity;
+    let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity, beyond = 0;
     const take = (x, y) => {
-        if (!isFinite(x) || !isFinite(y))
-            return;
+        // Far beyond any drawing's units, a point cannot be drawn with the others: left out.
+        if (!(Math.abs(x) <= DRAWABLE && Math.abs(y) <= DRAWABLE))
+            return void ++beyond;
         minX = Math.min(minX, x), maxX = Math.max(maxX, x), minY = Math.min(minY, y), maxY = Math.max(maxY, y);
     };
     for (let i = 0; i < lines.length; i += 2)
@@ -277,6 +286,20 @@ function fit() {
     view.cx = minX / 2 + maxX / 2;
     view.cy = minY / 2 + maxY / 2;
     draw();
+    if (beyond > 0)
+        complain("Some lines reach beyond \u00b1" + DRAWABLE.toExponential(0) + ", too far to be drawn with the others: " +
+                 "the view shows the rest.");
+}
+
+// Whether a line of the result lies partly outside the view.
+function pastView(lines) {
+    for (let i = 0; i < lines.length; i += 2) {
+        const [x, y] = toScreen(lines[i], lines[i + 1]);
+        if (Math.abs(lines[i]) <= DRAWABLE && Math.abs(lines[i + 1]) <= DRAWABLE &&
+            !(x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height))
+            return true;
+    }
+    return false;
 }
 
 function resize() {
@@ -326,13 +349,10 @@ function draw() {
     if (result && result.after) {
         strokeLines(g, shown, () => 0xbbbbbb, 1 * ratio);
         const after = result.after;
-        strokeLines(g, after, (i) => after.colours[i], (many ? 1 : 2) * ratio);
+        strokeLines(g, after, afterColour, (many ? 1 : 2) * ratio);
         g.fillStyle = "#000000";
-        const pivots = result.pivots;
-        for (let i = 0; i < pivots.length; i += 2) {
-            const [x, y] = toScreen(pivots[i], pivots[i + 1]);
+        for (const [x, y] of apart(result.pivots, 12 * ratio))
             g.fillRect(x - 3 * ratio, y - 3 * ratio, 6 * ratio, 6 * ratio);
-        }
     } else {
         const chosen = new Set(drawing.shown.layers.length ? chosenLayers() : []);
         const all = shown.layers.length === 0;
@@ -348,6 +368,35 @@ function draw() {
         g.arc(x, y, 7 * ratio, 0, 2 * Math.PI);
         g.stroke();
     }
+}
+
+// The colour of line `i` of the result: its own where the run selected it; grey, as before the
+// run, where not, so that the turned lines alone are in colour.
+function afterColour(i) {
+    const after = result.after, layers = result.layers || [];
+    const selected = after.layers.length === 0 || layers.length === 0 || layers.includes(after.layers[after.layerOf[i]]);
+    return selected ? after.colours[i] : 0xbbbbbb;
+}
+
+// The pivots on the screen that stand apart: none other in their cell of `cell` pixels or the
+// eight around it. Where thousands crowd together, marks would hide the lines' shape.
+function apart(pivots, cell) {
+    const cells = new Map(), at = [];
+    for (let i = 0; i < pivots.length; i += 2) {
+        const [x, y] = toScreen(pivots[i], pivots[i + 1]);
+        if (!(x >= 0 && y >= 0 && x < canvas.width && y < canvas.height))
+            continue;
+        const key = Math.floor(x / cell) * 65536 + Math.floor(y / cell);
+        cells.set(key, (cells.get(key) || 0) + 1);
+        at.push([x, y, key]);
+    }
+    return at.filter(([, , key]) => {
+        for (const dx of [-65536, 0, 65536])
+            for (const dy of [-1, 0, 1])
+                if ((cells.get(key + dx + dy) || 0) > (dx === 0 && dy === 0 ? 1 : 0))
+                    return false;
+        return true;
+    });
 }
 
 function zoom(factor, px, py) {

@@ -170,6 +170,36 @@ function native(name, bytes, args) {
     await tilt();
     check((await save()).equals(native("big.dxf", big, ["--at", at, "--layer", "walls"]).bytes),
           `big.dxf at ${at} on walls after a layer unticked: the bytes differ`);
+    // The result of 100,000 lines reads as a drawing, not a black square of pivot marks (none
+    // stands apart at this zoom); the
+    // doors, not selected, are as grey as before the run.
+    const picture = await page.evaluate(() => {
+        const marks = apart(result.pivots, 12 * (window.devicePixelRatio || 1)).length;
+        const colours = new Set([...result.after.layerOf].map((l, i) => result.after.layers[l] + " " +
+            (afterColour(i) === 0xbbbbbb ? "grey" : "coloured")));
+        return { marks, colours: [...colours].sort() };
+    });
+    check(picture.marks < 100, `big.dxf's result: ${picture.marks} pivot marks of 100,000 drawn`);
+    check(JSON.stringify(picture.colours) === JSON.stringify(["doors grey", "walls coloured"]),
+          "big.dxf's result, colour by layer: " + picture.colours);
+    // A line turned off the edge is brought into the view.
+    await open("long.txt", Buffer.from(" 0 0 1000 0\n"));
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await page.fill("#angle", "90");
+    await tilt();
+    check(await page.evaluate(() => !pastView(result.after.lines)), "a line turned off the edge is out of view");
+    await page.fill("#angle", "10");
+    // Coordinates of 1e308 cannot be drawn with the rest: the rest is, and the page says why.
+    await open("far.txt", Buffer.from(" -1e308 -1e308 1e308 1e308\n 0 0 10 10\n 0 10 10 0\n"));
+    const far = await page.evaluate(() => {
+        const c = document.getElementById("view"), data = c.getContext("2d").getImageData(0, 0, c.width, c.height).data;
+        let inked = 0;
+        for (let i = 0; i < data.length; i += 4)
+            inked += data[i] < 200;
+        return { inked, said: document.getElementById("message").textContent };
+    });
+    check(far.inked > 100 && /too far to be drawn/.test(far.said), `far.txt: ${far.inked} pixels drawn, "${far.said}"`);
 
     // Refusals: the stand-in's message, and nothing to save or run.
     const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
