@@ -121,10 +121,19 @@ function chosenLayers() {
 
 // --- running -------------------------------------------------------------------------------
 
+// A number as typed, with a Japanese keyboard's full-width digits, point and signs taken as
+// their ASCII forms.
+function halfWidth(text) {
+    return text.replace(/[\uff10-\uff19\uff0e\uff0b\uff0d\u2212\uff45\uff25\u3000]/g, (c) =>
+        c === "\u2212" ? "-" : c === "\u3000" ? " " : String.fromCharCode(c.charCodeAt(0) - 0xfee0)).trim();
+}
+
 function numberText(id, what) {
-    const text = $(id).value.trim();
+    const text = halfWidth($(id).value);
+    if (text === "")
+        throw new Error(what + " is missing: type a number" + (id === "angle" ? "." : ", or click the drawing."));
     if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) || !isFinite(Number(text)))
-        throw new Error(what + " must be a number, not \"" + text + "\"");
+        throw new Error(what + " must be a number, not \"" + $(id).value.trim() + "\"");
     return text;
 }
 
@@ -184,16 +193,16 @@ function finished(message) {
     }
     result = message;
     result.layers = runLayers;
-    result.seconds = (performance.now() - started) / 1000;
     $("save").disabled = false;
     complain(message.stderr.replace(/^linetilt-host: /gm, "").trim());
-    say("Done in " + result.seconds.toFixed(2) + " s. " + message.stdout.split("\n")[0] + ".");
-    document.body.dataset.done = String(jobs);
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
     if (result.after && pastView(result.after.lines))
         fit();
     else
         draw();
+    result.seconds = (performance.now() - started) / 1000;  // until the result is drawn
+    say("Done in " + result.seconds.toFixed(2) + " s. " + message.stdout.split("\n")[0] + ".");
+    document.body.dataset.done = String(jobs);
 }
 
 function save() {
@@ -256,8 +265,9 @@ function toDrawing(px, py) {
 }
 
 function indicated() {
-    const x = Number($("x").value), y = Number($("y").value);
-    return $("x").value.trim() !== "" && $("y").value.trim() !== "" && isFinite(x) && isFinite(y) ? [x, y] : null;
+    const [tx, ty] = [halfWidth($("x").value), halfWidth($("y").value)];
+    const x = Number(tx), y = Number(ty);
+    return tx !== "" && ty !== "" && isFinite(x) && isFinite(y) ? [x, y] : null;
 }
 
 function fit() {
@@ -433,6 +443,8 @@ for (const id of ["x", "y", "angle"]) {
     $(id).addEventListener("keydown", (e) => { if (e.key === "Enter") run(); });
 }
 window.addEventListener("resize", draw);
+// Esc stops a run, as the Stop button does, wherever the focus is.
+document.addEventListener("keydown", (e) => { if (e.key === "Escape" && running) stop(); });
 
 let press = null;
 canvas.addEventListener("pointerdown", (e) => {

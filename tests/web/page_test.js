@@ -100,10 +100,14 @@ function native(name, bytes, args) {
     check((await save()).equals(native("図面.dxf", japanese, ["--at", "0,0", "--layer", "壁", "--layer", "通り芯"]).bytes),
           "図面.dxf on 壁 and 通り芯: the saved bytes differ from the native stand-in's");
 
+    // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
-    await page.fill("#x", "12.5");
-    await page.fill("#y", "-3");
-    await page.fill("#angle", "-33.3");
+    await page.fill("#x", "");
+    await page.click("#run");
+    check(/^X is missing/.test(await page.textContent("#message")), "an empty X: " + await page.textContent("#message"));
+    await page.fill("#x", "１２．５");
+    await page.fill("#y", "－３");
+    await page.fill("#angle", "-33.3");  // a number field: the browser takes full-width digits itself
     await page.press("#angle", "Enter");  // the keyboard runs it too
     await page.waitForFunction(() => !document.getElementById("save").disabled, null, { timeout: 120000 });
     check((await save()).equals(native("drawing.txt", records, ["--at", "12.5,-3", "--", "/p-33.3"]).bytes),
@@ -135,10 +139,15 @@ function native(name, bytes, args) {
     await page.fill("#x", "7");
     await page.fill("#y", "3");
     await page.fill("#angle", "10");
-    await page.click("#run");
-    await page.click("#stop");
-    check(await page.isDisabled("#save") && await page.isEnabled("#run") && /Stopped/.test(await page.textContent("#status")),
-          "a stopped run: " + await page.textContent("#status"));
+    for (const how of ["the Stop button", "Esc"]) {
+        await page.click("#run");
+        if (how === "Esc")
+            await page.keyboard.press("Escape");
+        else
+            await page.click("#stop");
+        check(await page.isDisabled("#save") && await page.isEnabled("#run") && /Stopped/.test(await page.textContent("#status")),
+              `a run stopped by ${how}: ` + await page.textContent("#status"));
+    }
     await tilt();
     check((await save()).equals(native("many.txt", many, ["--at", "7,3"]).bytes), "many.txt after a stop: the bytes differ");
 
