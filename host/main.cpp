@@ -100,6 +100,10 @@ bool writeBoth(const Options& o, const Plan& plan, const Outcomes& outcomes, con
 // take no time to speak of, and stopping between them would leave one output changed.
 bool renameBoth(const Options& o, Output& drawingOut, Output& pictureOut, Failure& failure)
 {
+    // The names again, as they lead now: a link put in place during the run could have made
+    // the picture's name lead to the drawing.
+    if (!checkNames(o, failure))
+        return false;
     std::string problem;
     if (!pictureOut.commit(problem))
         return failed(failure, NOT_WRITTEN, problem + "; no file is changed");

@@ -143,6 +143,14 @@ bool isStream(const std::string& path)
     CloseHandle(handle);
     return type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE;
 }
+bool stillStream(int fd)
+{
+    return GetFileType(handleOf(fd)) != FILE_TYPE_DISK;
+}
+bool endHere(int)
+{
+    return true;  // a console or a pipe, or a file the C runtime holds: written as it is
+}
 bool heldCode(DWORD code)
 {
     return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION || code == ERROR_ACCESS_DENIED ||
@@ -232,21 +240,39 @@ int connectTo(const std::string& path)
 {
     struct sockaddr_un address = {};
     address.sun_family = AF_UNIX;
-    if (path.size() >= sizeof address.sun_path)
-        return errno = ENAMETOOLONG, -1;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    for (int type : {SOCK_STREAM, SOCK_SEQPACKET}) {
-        int fd = socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-        if (fd < 0)
+    // A path too long for the address is reached through a short name of its own.
+    int pathFd = -1;
+    std::string name = path;
+    if (name.size() >= sizeof address.sun_path) {
+        pathFd = open(path.c_str(), O_PATH | O_CLOEXEC);
+        if (pathFd < 0)
             return -1;
-        if (connect(fd, reinterpret_cast<const struct sockaddr*>(&address), sizeof address) == 0)
-            return fd;
-        int saved = errno;
-        close(fd);
-        if (saved != EPROTOTYPE)
-            return errno = saved, -1;
+        name = "/proc/self/fd/" + std::to_string(pathFd);
     }
-    return errno = EPROTOTYPE, -1;
+    std::memcpy(address.sun_path, name.c_str(), std::min(name.size() + 1, sizeof address.sun_path - 1));
+    int fd = -1, error = EPROTOTYPE;
+    for (int type : {SOCK_STREAM, SOCK_SEQPACKET}) {
+        fd = socket(AF_UNIX, type | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+        if (fd < 0) {
+            error = errno;
+            break;
+        }
+        // A listener whose queue is full is waited for, as a FIFO's reader is.
+        int connected;
+        while ((connected = connect(fd, reinterpret_cast<const struct sockaddr*>(&address), sizeof address)) != 0 &&
+               errno == EAGAIN && stopSignal() == 0)
+            usleep(20000);
+        if (connected == 0)
+            break;
+        error = errno == EAGAIN ? EINTR : errno;
+        close(fd);
+        fd = -1;
+        if (error != EPROTOTYPE)
+            break;
+    }
+    if (pathFd >= 0)
+        close(pathFd);
+    return fd >= 0 ? fd : (errno = error, -1);
 }
 int openWrite(const std::string& path)
 {
@@ -298,6 +324,23 @@ bool isStream(const std::string& path)
 {
     struct stat status;
     return stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode);
+}
+// Whether what `fd` opened is a stream still, and not a regular file put under the name since.
+bool stillStream(int fd)
+{
+    struct stat status;
+    return fstat(fd, &status) == 0 && !S_ISREG(status.st_mode);
+}
+// A regular file written through a descriptor the stand-in was given, not for appending,
+// ends where the new drawing ends: no tail of what it held before stays after it.
+bool endHere(int fd)
+{
+    struct stat status;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || flags < 0 || (flags & O_APPEND))
+        return true;
+    off_t at = lseek(fd, 0, SEEK_CUR);
+    return at < 0 || ftruncate(fd, at) == 0;
 }
 #endif
 
@@ -513,6 +556,11 @@ bool FileBytes::read(const std::string& path, std::string& error)
     // fstat gave is not copied into larger room only to find that nothing follows.
     char chunk[1 << 16];
     while (!failed) {
+        if (stopSignal() != 0) {  // a file that never makes the read wait: /dev/zero, say
+            failed = true;
+            errno = EINTR;
+            break;
+        }
         bool full = size_ == room_;
         long n = full ? readSome(fd, chunk, sizeof chunk) : readSome(fd, data_ + size_, room_ - size_);
         if (n < 0 && errno == EINTR && stopSignal() == 0)
@@ -641,13 +689,20 @@ bool Output::write(const Producer& produce, std::string& error)
         _setmode(held_, _O_BINARY);
         fd = static_cast<int>(_get_osfhandle(held_));  // the writes here take the handle, not the C runtime's number
 #endif
-        if (writeProduced(fd, produce, false, streamed_))
+        if (writeProduced(fd, produce, false, streamed_) && endHere(fd))
             return true;
         error = failure("write", name_);
         return false;
     }
-    if (streamed_)
-        return writeOpened(openWrite(name_), "open", name_, produce, false, error, true);  // nothing to rename over
+    if (streamed_) {
+        int fd = openWrite(name_);
+        if (fd >= 0 && !stillStream(fd)) {
+            closeFile(fd);
+            error = name_ + " has become a regular file since the run began; the new drawing is not written into it";
+            return false;
+        }
+        return writeOpened(fd, "open", name_, produce, false, error, true);  // nothing to rename over
+    }
     // Through a link, the file it leads to is replaced where it lies (made, when the link
     // dangles), and the link stays.
     std::string path = name_;
@@ -693,7 +748,7 @@ bool Output::write(const Producer& produce, std::string& error)
         if (fchown(fd, old.st_uid, old.st_gid) != 0 && fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
             // Another's file, or a group the user is not in: the user's own, as any new file.
         }
-        if (fchmod(fd, old.st_mode & 0777) != 0) {
+        if (fchmod(fd, old.st_mode & 01777) != 0) {
             error = failure("set the mode of", beside_);
             closeFile(fd);
             discard(error);
@@ -726,6 +781,15 @@ bool Output::commit(std::string& error)
 {
     if (beside_.empty())
         return true;
+#ifndef _WIN32
+    // Replaced meanwhile by a device, a FIFO, a folder or a link: not the file it was, not replaced.
+    struct stat now;
+    if (lstat(target_.c_str(), &now) == 0 && !S_ISREG(now.st_mode)) {
+        error = target_ + " is no longer a regular file; it is left as it is";
+        discard(error);
+        return false;
+    }
+#endif
     if (!renameOver(beside_, target_)) {
         error = failure("rename " + beside_ + " to", target_);
         discard(error);
