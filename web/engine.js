@@ -104,12 +104,18 @@ function readShown(host, prefix) {
     const FS = host.FS;
     const file = (suffix) => FS.readFile(prefix + suffix);
     const copy = (bytes, Type) => new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
-    const names = new TextDecoder().decode(file(".names"));
+    // Each name after its length in bytes (32 bits, little-endian).
+    const packed = file(".names"), layers = [];
+    for (let at = 0; at + 4 <= packed.length;) {
+        const size = packed[at] | packed[at + 1] << 8 | packed[at + 2] << 16 | packed[at + 3] << 24;
+        layers.push(new TextDecoder().decode(packed.subarray(at + 4, at + 4 + size)));
+        at += 4 + size;
+    }
     return {
         lines: copy(file(".lines"), Float64Array),
         colours: copy(file(".colours"), Uint32Array),
         layerOf: copy(file(".layers"), Uint32Array),
-        layers: names === "" ? [] : names.slice(0, -1).split("\n"),
+        layers,
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
     };
 }

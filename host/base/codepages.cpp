@@ -58,7 +58,15 @@ bool platformDecode(int codePage, std::string_view unit, char32_t& character)
     // Windows has a character here that iconv's table has not.
     if (codePage == 1255 && unit == "\xCA")
         return character = U'\u05BA', true;
-    static std::map<int, iconv_t> opened;
+    // One converter a code page, closed at the end of the run.
+    static struct Converters : std::map<int, iconv_t> {
+        ~Converters()
+        {
+            for (auto& [page, convert] : *this)
+                if (convert != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(convert);
+        }
+    } opened;
     auto found = opened.find(codePage);
     if (found == opened.end())
         found = opened.emplace(codePage, iconv_open("UTF-32LE", ("CP" + std::to_string(codePage)).c_str())).first;

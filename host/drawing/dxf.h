@@ -47,9 +47,10 @@ struct DxfDrawing {
     NameCoding coding;                   // how its names are written, as its header says
 
     // A layer name as given in the drawing (`raw`, its bytes) decoded to UTF-8, and as compared:
-    // blanks around dropped and ASCII letters in lower case. Each name is decoded once.
-    const std::string& nameOf(std::string_view raw) const { return named(raw).first; }
-    const std::string& keyOf(std::string_view raw) const { return named(raw).second; }
+    // blanks around dropped and ASCII letters in lower case. A name that needs decoding is
+    // decoded once; a plain ASCII one, most often met, is taken as it is and not kept.
+    std::string nameOf(std::string_view raw) const;
+    std::string keyOf(std::string_view raw) const;
 
 private:
     const std::pair<std::string, std::string>& named(std::string_view raw) const;

@@ -85,8 +85,12 @@ void NameCoding::take(std::string_view variable, int code, std::string_view valu
 {
     value = trimmed(value);
     if (variable == "$ACADVER" && code == 1) {
-        // AC1021 and on: R2007 and later. The versions sort as their names do.
-        utf8 = value.size() == 6 && sameLetters(value.substr(0, 2), "AC") && value >= "AC1021";
+        // AC1021 and on: R2007 and later. A version not of that form is taken for an old one.
+        int number = 0;
+        if (value.size() == 6 && sameLetters(value.substr(0, 2), "AC"))
+            for (char c : value.substr(2))
+                number = number >= 0 && std::isdigit(static_cast<unsigned char>(c)) ? number * 10 + (c - '0') : -1;
+        utf8 = number >= 1021;
         told = true;
     } else if (variable == "$DWGCODEPAGE" && code == 3) {
         int page = 0;

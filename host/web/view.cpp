@@ -93,9 +93,12 @@ bool write(const std::string& path, const void* data, std::size_t size)
 
 bool writeShown(const std::string& prefix, const Shown& shown)
 {
+    // Each name after its length (32 bits): a name may hold any byte, a line end among them.
     std::string names;
-    for (const auto& name : shown.names)
-        names += name + "\n";
+    for (const auto& name : shown.names) {
+        std::uint32_t size = static_cast<std::uint32_t>(name.size());
+        names.append(reinterpret_cast<const char*>(&size), sizeof size).append(name);
+    }
     return write(prefix + ".lines", shown.segments.data(), shown.segments.size() * sizeof(Segment)) &&
            write(prefix + ".colours", shown.colours.data(), shown.colours.size() * 4) &&
            write(prefix + ".layers", shown.layers.data(), shown.layers.size() * 4) &&

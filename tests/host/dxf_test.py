@@ -307,7 +307,8 @@ def japanese():
     # Windows alone reads, as a user-defined character and a control: shown as bytes everywhere.
     own = [(b"\x81\x60\x81\x7c\x81\x61\x87\x40\xed\x40\xfa\x5c", "～－∥①纊纊"),
            (b"\\M+195C7\\U+5efa", "壁建"), (b"\x85\x40A", "\\x85@a"), (b"\xf0\x40\x80", "\\xF0@\\x80")]
-    data = (header.format(932) + R12[:-len("  0\nEOF\n")].format("".join(
+    # The version in small letters is the same version.
+    data = (header.format(932).replace("AC1015", "ac1015") + R12[:-len("  0\nEOF\n")].format("".join(
         line(0, 0, 1, 1).replace("  8\n0\n", "  8\n{}\n") for _ in own)) + "  0\nEOF\n")
     data = data.encode().replace(b"{}", b"%b") % tuple(raw for raw, _ in own)
     for raw, name in own:

@@ -85,7 +85,9 @@ function native(name, bytes, args) {
     // A drawing of R2000 in Shift_JIS, as its header says: the layers listed by their names,
     // and one unticked turns the others' lines alone, as the native stand-in does.
     const header = "  0\nSECTION\n  2\nHEADER\n  9\n$ACADVER\n  1\nAC1015\n  9\n$DWGCODEPAGE\n  3\nANSI_932\n  0\nENDSEC\n";
-    const sjis = { "壁": [0x95, 0xc7], "建具": [0x8c, 0x9a, 0x8b, 0xef], "通り芯": [0x92, 0xca, 0x82, 0xe8, 0x90, 0x63] };
+    // A name may hold a line end, written as an escape: one layer still.
+    const sjis = { "壁": [0x95, 0xc7], "建具": [0x8c, 0x9a, 0x8b, 0xef], "通り芯": [0x92, 0xca, 0x82, 0xe8, 0x90, 0x63],
+                   "A\nB": [...Buffer.from("A\\U+000AB")] };
     const jline = (layer, y) => Buffer.concat([Buffer.from("  0\nLINE\n  8\n"), Buffer.from(layer),
         Buffer.from(`\n 10\n0\n 20\n${y}\n 11\n10\n 21\n${y}\n`)]);
     const japanese = Buffer.concat([Buffer.from(header + "  0\nSECTION\n  2\nENTITIES\n"),
@@ -97,7 +99,7 @@ function native(name, bytes, args) {
     await page.fill("#y", "0");
     await page.uncheck("#layers label:has-text('建具') input");
     await tilt();
-    check((await save()).equals(native("図面.dxf", japanese, ["--at", "0,0", "--layer", "壁", "--layer", "通り芯"]).bytes),
+    check((await save()).equals(native("図面.dxf", japanese, ["--at", "0,0", "--layer", "壁", "--layer", "通り芯", "--layer", "A\nB"]).bytes),
           "図面.dxf on 壁 and 通り芯: the saved bytes differ from the native stand-in's");
 
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
