@@ -13,7 +13,7 @@ target_link_options(linetilt PRIVATE ${web_module_options} -sEXPORT_NAME=createT
 # call that might throw would go out through JavaScript and back.
 set_source_files_properties(host/cli/options.cpp PROPERTIES COMPILE_OPTIONS -fexceptions)
 target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sEXPORT_NAME=createHost
-  -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_result,_linetilt_error)
+  -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_keep_after,_linetilt_error)
 set_target_properties(linetilt linetilt-host PROPERTIES SUFFIX .js)
 
 # The code page tables of the page's stand-in, made by the native compiler from iconv's: the

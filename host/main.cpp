@@ -19,6 +19,9 @@
 #include "picture/svg.h"
 #include "tool/runner.h"
 #include "tool/runs.h"
+#ifdef __EMSCRIPTEN__
+#include "web/after.h"
+#endif
 
 namespace {
 
@@ -165,6 +168,9 @@ int standIn(int argc, char** argv)
     Failure failure;
     if (!parseOptions(argc, argv, o, failure) || !checkNames(o, failure))
         return end(failure);
+#ifdef __EMSCRIPTEN__
+    o.drawn = afterWanted();
+#endif
     Output drawingOut(o.output), pictureOut(o.picture);
     Plan plan;
     DrawingKind kind;
@@ -184,6 +190,9 @@ int standIn(int argc, char** argv)
     if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
         !printSummary(o, plan, kind, tally, answers, failure) || !renameBoth(o, drawingOut, pictureOut, failure))
         return end(failure);
+#ifdef __EMSCRIPTEN__
+    keepAfter(plan, outcomes);  // for the page, which draws the result without reading it again
+#endif
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }
 

@@ -150,13 +150,16 @@ function standInArguments(name, options) {
 }
 
 // Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle, and
-// before: the drawing's lines as openDrawing gave them, for the pivots; none for no picture}:
+// shown: the drawing's view as openDrawing gave it, for the view after; none for no view}:
 // its exit status, summary and messages, and the new drawing's bytes with what the page draws.
 function runDrawing(createHost, createTool, drawing, options, onRun) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
     host.FS.mkdir("/result");
     const args = standInArguments(name, options);
+    // The run itself writes the lines after it: the new drawing is not read again for them.
+    if (options.shown)
+        host.ccall("linetilt_keep_after", null, ["string"], ["/after"]);
     let returned;
     try {
         returned = host.callMain(args);
@@ -166,19 +169,21 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     const result = host.finish(returned);
     result.args = args;
     const out = "/result/" + name;
-    if (result.status === 0 && host.FS.analyzePath(out).exists && !options.before)
+    if (result.status === 0 && host.FS.analyzePath(out).exists)
         result.bytes = host.FS.readFile(out);
-    if (result.status === 0 && host.FS.analyzePath(out).exists && options.before) {
-        result.bytes = host.FS.readFile(out);
-        // A stand-in that has ended is not called again: a fresh one reads the new drawing.
-        const viewer = standIn(createHost, createTool, { name: "new", bytes: result.bytes });
-        viewer.FS.writeFile("/before.lines", new Uint8Array(options.before.buffer, options.before.byteOffset,
-                                                            options.before.byteLength));
-        if (viewer.ccall("linetilt_result", "number", ["string", "string", "string"], ["/before.lines", "new", "/after"]) === 0) {
-            result.after = readShown(viewer, "/after");
-            const pivots = viewer.FS.readFile("/after.pivots");
-            result.pivots = new Float64Array(pivots.buffer.slice(pivots.byteOffset, pivots.byteOffset + pivots.byteLength));
-        }
+    if (result.bytes && options.shown && host.FS.analyzePath("/after.lines").exists) {
+        const read = (file, Type) => {
+            const bytes = host.FS.readFile(file);
+            return new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
+        };
+        const kept = read("/after.kept", Uint32Array), before = options.shown;
+        result.after = {
+            lines: read("/after.lines", Float64Array),
+            colours: kept.map((i) => before.colours[i]),
+            layerOf: kept.map((i) => before.layerOf[i]),
+            layers: before.layers,
+        };
+        result.pivots = read("/after.pivots", Float64Array);
     }
     return result;
 }

@@ -172,7 +172,7 @@ function run() {
     setBusy(true);
     say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
     started = performance.now();
-    options.before = drawing.shown.lines;
+    options.shown = { lines: shown.lines, colours: shown.colours, layerOf: shown.layerOf, layers: shown.layers };
     runLayers = options.layers;
     running = true;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });

@@ -16,6 +16,9 @@ struct Options {
     std::vector<std::string> handles; // --handle: DXF entity handles
     double timeout = 30;
     std::vector<std::string> switches;  // for the tool, after "--"
+    bool drawn = false;  // what is drawn is gathered: for a picture, or for the page's view
+
+    bool gathersDrawn() const { return drawn || !picture.empty(); }
 };
 
 // Parses the command line into `o`. False where the run ends here: after help or the version

@@ -73,7 +73,7 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
             continue;
         if (line.selected)
             plan.jobs.push_back({line.number, line.attributes.get(), line.text, line.segment});
-        if (o.picture.empty())
+        if (!o.gathersDrawn())
             continue;
         plan.drawn.push_back({line.segment, hostColour(colourOf(*line.attributes))});
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
@@ -149,8 +149,8 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
             plan.jobs.push_back({line.line, nullptr, "", line.segment});
             values.push_back(line.values);
         }
-        if (o.picture.empty())
-            return;  // what is drawn is gathered only for a picture
+        if (!o.gathersDrawn())
+            return;  // what is drawn is gathered only for a picture or the page
         drawn.push_back({line.segment, line.colour, line.layer});
         plan.drawnJob.push_back(selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     };

@@ -15,6 +15,7 @@
 #include "drawing/drawing.h"
 #include "drawing/dxf.h"
 #include "picture/svg.h"
+#include "web/after.h"
 
 namespace {
 
@@ -107,8 +108,52 @@ bool writeShown(const std::string& prefix, const Shown& shown)
 }
 
 std::string lastError;
+std::string afterPrefix;  // where the next run writes its view of the result; "" for nowhere
 
 }  // namespace
+
+bool afterWanted()
+{
+    return !afterPrefix.empty();
+}
+
+void keepAfter(const Plan& plan, const Outcomes& outcomes)
+{
+    std::vector<Segment> lines;
+    std::vector<std::uint32_t> kept;
+    std::vector<Point> pivots;
+    for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
+        const Segment& before = plan.drawn[i].first;
+        long job = plan.drawnJob[i];
+        const Outcome* outcome = job < 0 ? nullptr : &outcomes[static_cast<std::size_t>(job)];
+        Segment after = before;
+        if (outcome && outcome->turned && parseReturned(outcome->record, after)) {
+            Turn turn = turnOf(before, after);  // the tool's order: the end of smaller x first
+            // The pivot end keeps the drawing's own numbers, as the new drawing does; a LINE
+            // keeps its direction.
+            Segment ordered = before;
+            if (ordered.a.x > ordered.b.x)
+                std::swap(ordered.a, ordered.b);
+            if (outcome->mode == 1)
+                after.a = ordered.a;
+            else if (outcome->mode == 3)
+                after.b = ordered.b;
+            if (before.a.x > before.b.x)
+                std::swap(after.a, after.b);
+            pivots.push_back(turn.pivot);
+        } else if (outcome && plan.dropsVanish && !outcome->collapsed) {
+            continue;  // dropped by the tool: gone from a record drawing
+        }
+        lines.push_back(after);
+        kept.push_back(static_cast<std::uint32_t>(i));
+    }
+    std::string prefix = afterPrefix;
+    afterPrefix.clear();
+    if (!write(prefix + ".lines", lines.data(), lines.size() * sizeof(Segment)) ||
+        !write(prefix + ".kept", kept.data(), kept.size() * 4) ||
+        !write(prefix + ".pivots", pivots.data(), pivots.size() * sizeof(Point)))
+        std::fprintf(stderr, "linetilt-host: cannot keep the new drawing's lines in memory\n");
+}
 
 extern "C" {
 
@@ -123,42 +168,10 @@ EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
     return lastError.empty() ? 0 : 1;
 }
 
-// After a run: the lines of NEW, and OUT.pivots (x y of each turned line's pivot, doubles).
-// BEFORE holds the lines of the drawing as linetilt_view wrote them, so that the drawing is
-// not read again. The lines pair up in order; a record drawing's line of no length is dropped
-// by the tool and has no partner.
-EMSCRIPTEN_KEEPALIVE int linetilt_result(const char* before, const char* newDrawing, const char* out)
+// Asks the next run to write its view of the result under PREFIX (keepAfter).
+EMSCRIPTEN_KEEPALIVE void linetilt_keep_after(const char* prefix)
 {
-    Shown after;
-    lastError = read(newDrawing, after);
-    if (!lastError.empty())
-        return 1;
-    std::string bytes;
-    if (!readWhole(before, bytes, lastError))
-        return 1;
-    std::vector<Segment> lines(bytes.size() / sizeof(Segment));
-    std::memcpy(lines.data(), bytes.data(), lines.size() * sizeof(Segment));
-    bool records = after.names.empty();
-    std::vector<Point> pivots;
-    std::size_t j = 0;
-    for (std::size_t i = 0; i < lines.size() && j < after.segments.size(); ++i) {
-        const Segment& b = lines[i];
-        if (records && b.a.x == b.b.x && b.a.y == b.b.y && lines.size() - i > after.segments.size() - j)
-            continue;
-        Segment a = after.segments[j++];
-        bool same = (a.a.x == b.a.x && a.a.y == b.a.y && a.b.x == b.b.x && a.b.y == b.b.y) ||
-                    (a.a.x == b.b.x && a.a.y == b.b.y && a.b.x == b.a.x && a.b.y == b.a.y);
-        if (same)
-            continue;
-        // A LINE keeps its direction in the new drawing; the tool's order, which turnOf
-        // expects, puts the end of smaller x first.
-        if (!records && b.a.x > b.b.x)
-            std::swap(a.a, a.b);
-        pivots.push_back(turnOf(b, a).pivot);
-    }
-    if (!writeShown(out, after) || !write(std::string(out) + ".pivots", pivots.data(), pivots.size() * sizeof(Point)))
-        lastError = "cannot keep the new drawing's lines in memory";
-    return lastError.empty() ? 0 : 1;
+    afterPrefix = prefix;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* linetilt_error()

@@ -1,0 +1,13 @@
+// The page's view of a run's result, written by the run itself: the page then draws the
+// result without the new drawing being read again.
+#pragma once
+
+#include "drawing/plan.h"
+
+// Whether the page asked for the view (linetilt_keep_after) before this run.
+bool afterWanted();
+
+// Writes PREFIX.lines (the drawn lines after the run, in the order of the drawing's view),
+// PREFIX.kept (for each, the index of its line in that view: a record drawing's line of no
+// length is gone) and PREFIX.pivots (x y of each turned line's pivot).
+void keepAfter(const Plan& plan, const Outcomes& outcomes);
