@@ -19,8 +19,127 @@ const DRAWABLE = 1e100;  // beyond this a coordinate is not drawn: the view coul
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
 
-function say(text) { $("status").textContent = text; }
-function complain(text) { $("message").textContent = text; }
+// --- words --------------------------------------------------------------------------------
+
+// Everything the page says, in Japanese and in English, in a drafter's words. The stand-in's
+// own messages (why a drawing or a run is refused) are shown as it gives them.
+const WORDS = {
+    ja: {
+        title: "linetilt：図面の線を傾ける",
+        intro: "選んだ線を 1 本ずつ、両端と中点のうち指示点に最も近い点を回転の中心として、指定した角度だけ回転します。" +
+               "処理はすべてこのページの中で行い、図面がこのコンピューターの外に出ることはありません。",
+        other: "English", otherName: "Switch to English",
+        controls: "図面と設定", file: "図面（ASCII DXF またはレコードテキスト）",
+        point: "指示点（図面をクリックするか、数値を入力）", angle: "角度（度。絶対値は 360 未満）",
+        layers: "回転する線の画層", run: "線を回転", stop: "中止", save: "新しい図面を保存", progress: "進み具合",
+        summary: "実行結果の要約", drawingView: "図面", fit: "全体表示", zoomIn: "拡大", zoomOut: "縮小",
+        legend: "灰色：実行前　色付き：実行後　■：回転の中心　赤い円：指示点",
+        canvas: "図面。ここにファイルをドロップできます。クリックで指示点を設定、矢印キーで移動、＋と－で拡大・縮小、F で全体表示。",
+        reading: "{name} を読み込んでいます…",
+        empty: "{name} は空のファイルです。図面が入っていません。",
+        opened: "{name}：線 {count} 本{others}。指示点を決めてから「線を回転」を押してください。",
+        others: "（ほかの要素 {count} 個は表示していません）",
+        x: "X", y: "Y", angleName: "角度",
+        missing: "{what}が入力されていません。数値を入力してください{click}。",
+        missingClick: "（図面をクリックしても入力できます）",
+        notNumber: "{what}には数値を入力してください。「{text}」は数値として読めません。",
+        angleRange: "角度は絶対値が 360 度未満になるように入力してください。",
+        chooseLayer: "回転する線の画層を 1 つ以上選んでください。",
+        tilting: "{count} 本の線を回転しています（ツールの実行 {runs} 回）…",
+        failed: "回転できませんでした（ステータス {status}）。",
+        done: "完了しました（{seconds} 秒）。",
+        saved: "{name} として保存しました。",
+        pageFailed: "ページの処理が止まりました：{message}",
+        stopped: "中止しました。図面は変わっていません。",
+        stoppedNothing: "中止しました。",
+        stoppedForChange: "回転の途中で設定が変わったので中止しました。図面は変わっていません。" +
+                          "表示中の設定で回転するには、もう一度「線を回転」を押してください。",
+        indicated: "指示点：{x}, {y}。",
+        beyond: "±{limit} を超える座標の線は、ほかの線と一緒には描けないので表示していません。",
+    },
+    en: {
+        title: "linetilt: tilt the lines of a drawing",
+        intro: "Turns each selected line by the angle about its first end, midpoint or second end, whichever is " +
+               "nearest the indicated point. Everything happens in this page: the drawing never leaves the computer.",
+        other: "日本語", otherName: "日本語に切り替える",
+        controls: "Drawing and options", file: "Drawing (ASCII DXF or record text)",
+        point: "Indicated point (click the drawing, or type it)", angle: "Angle in degrees (magnitude below 360)",
+        layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", save: "Save the new drawing",
+        progress: "Progress", summary: "Summary of the run", drawingView: "The drawing", fit: "Fit",
+        zoomIn: "Zoom in", zoomOut: "Zoom out",
+        legend: "grey: before; coloured: after; \u25a0 pivot; red circle: indicated point",
+        canvas: "The drawing. Drop a file here. Click to set the indicated point; arrow keys pan, plus and minus " +
+                "zoom, F fits.",
+        reading: "Reading {name} ...",
+        empty: "{name} is empty: it holds no drawing.",
+        opened: "{name}: {count} lines{others}. Set the indicated point, then tilt.",
+        others: ", {count} other entities not drawn",
+        x: "X", y: "Y", angleName: "The angle",
+        missing: "{what} is missing: type a number{click}.",
+        missingClick: ", or click the drawing",
+        notNumber: "{what} must be a number, not \"{text}\"",
+        angleRange: "The angle's magnitude must be below 360 degrees",
+        chooseLayer: "Choose at least one layer",
+        tilting: "Tilting {count} lines in {runs} of the tool ...",
+        failed: "The run failed (status {status})",
+        done: "Done in {seconds} s.",
+        saved: "Saved as {name}.",
+        pageFailed: "The page failed: {message}",
+        stopped: "Stopped; nothing is changed.",
+        stoppedNothing: "Stopped.",
+        stoppedForChange: "Stopped, since the settings changed while the lines were being tilted; nothing is " +
+                          "changed. Tilt again for the settings shown.",
+        indicated: "Indicated point {x}, {y}.",
+        beyond: "Some lines reach beyond \u00b1{limit}, too far to be drawn with the others: the view shows the rest.",
+    },
+};
+
+// The browser's first language of the two, Japanese where it names neither; the user's
+// own choice, once made, is remembered.
+function chosenLanguage() {
+    try {
+        const kept = localStorage.getItem("linetilt-language");
+        if (kept === "ja" || kept === "en")
+            return kept;
+    } catch (e) {
+        // storage refused (a private window): the browser's language
+    }
+    for (const tag of navigator.languages || [navigator.language || ""])
+        if (/^(ja|en)\b/i.test(tag))
+            return tag.slice(0, 2).toLowerCase();
+    return "ja";
+}
+
+let language = chosenLanguage();
+
+// The words for `key`, with {name} filled from `values`.
+function w(key, values = {}) {
+    return WORDS[language][key].replace(/\{(\w+)\}/g, (_, name) => String(values[name]));
+}
+
+// What the status and the message say, kept as words and values, so that they follow a
+// change of language; a text the stand-in gave is kept as it is.
+const said = { status: null, message: null };
+function show(id, key, values) {
+    said[id] = key === null ? null : { key, values };
+    $(id).textContent = key === null ? "" : typeof key === "function" ? key() : w(key, values);
+}
+function say(key, values) { show("status", key || null, values); }
+function complain(key, values) { show("message", key || null, values); }
+function complainText(text) { show("message", text ? () => text : null); }
+
+function speak() {
+    document.documentElement.lang = language;
+    document.title = w("title");
+    for (const element of document.querySelectorAll("[data-words]"))
+        element.textContent = w(element.dataset.words);
+    for (const element of document.querySelectorAll("[data-words-label]"))
+        element.setAttribute("aria-label", w(element.dataset.wordsLabel));
+    $("language").setAttribute("aria-label", w("otherName"));
+    for (const id of ["status", "message"])
+        if (said[id])
+            show(id, said[id].key, said[id].values);
+}
 
 function setBusy(busy) {
     $("run").disabled = busy || !drawing;
@@ -42,12 +161,9 @@ function forgetResult() {
     return stopped;
 }
 
-const STOPPED_FOR_CHANGE = "Stopped, since the settings changed while the lines were being tilted; " +
-    "nothing is changed. Tilt again for the settings shown.";
-
 function settingChanged() {
     if (forgetResult())
-        say(STOPPED_FOR_CHANGE);
+        say("stoppedForChange");
 }
 
 // --- opening -------------------------------------------------------------------------------
@@ -56,13 +172,13 @@ let reading = 0;  // the newest file asked for; one read before it is not opened
 
 async function open(file) {
     const mine = ++reading;
-    complain("");
+    complain(null);
     forgetResult();
     drawing = null;
     $("layers-box").hidden = true;
     setBusy(true);
     $("progress").removeAttribute("value");  // working, no measure yet
-    say("Reading " + file.name + " ...");
+    say("reading", { name: file.name });
     const bytes = new Uint8Array(await file.arrayBuffer());
     // Another file may have been chosen, even opened and tilted, while this one was read:
     // the last chosen wins, and no result of another drawing stays on offer.
@@ -73,7 +189,7 @@ async function open(file) {
     opening = bytes;
     if (opening.length === 0) {
         ++jobs;  // an answer still awaited for a file chosen before is not this one's
-        opened({ error: file.name + " is empty: it holds no drawing." });
+        opened({ empty: file.name });
         return;
     }
     worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
@@ -81,11 +197,14 @@ async function open(file) {
 
 function opened(message) {
     $("progress").value = 0;
-    if (message.error) {
+    if (message.error || message.empty) {
         drawing = null;
         setBusy(false);  // with no drawing, nothing to run
-        say("");
-        complain(message.error);
+        say(null);
+        if (message.empty)
+            complain("empty", { name: message.empty });
+        else
+            complainText(message.error);
         draw();
         return;
     }
@@ -93,8 +212,8 @@ function opened(message) {
     setBusy(false);
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
-    say(drawing.name + ": " + count + " lines" + (message.shown.notDrawn ? ", " + message.shown.notDrawn +
-        " other entities not drawn" : "") + ". Set the indicated point, then tilt.");
+    const notDrawn = message.shown.notDrawn;
+    say(() => w("opened", { name: drawing.name, count, others: notDrawn ? w("others", { count: notDrawn }) : "" }));
     fit();
 }
 
@@ -131,32 +250,32 @@ function halfWidth(text) {
 function numberText(id, what) {
     const text = halfWidth($(id).value);
     if (text === "")
-        throw new Error(what + " is missing: type a number" + (id === "angle" ? "." : ", or click the drawing."));
+        throw new Error(w("missing", { what: w(what), click: id === "angle" ? "" : w("missingClick") }));
     if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) || !isFinite(Number(text)))
-        throw new Error(what + " must be a number, not \"" + $(id).value.trim() + "\"");
+        throw new Error(w("notNumber", { what: w(what), text: $(id).value.trim() }));
     return text;
 }
 
 function run() {
     if (!drawing)
         return;
-    complain("");
+    complain(null);
     let options;
     try {
-        const at = numberText("x", "X") + "," + numberText("y", "Y");
-        const angle = numberText("angle", "The angle");
+        const at = numberText("x", "x") + "," + numberText("y", "y");
+        const angle = numberText("angle", "angleName");
         if (!(Math.abs(Number(angle)) < 360))
-            throw new Error("The angle's magnitude must be below 360 degrees");
+            throw new Error(w("angleRange"));
         options = { at, angle, layers: [] };
         if (drawing.shown.layers.length > 0) {
             options.layers = chosenLayers();
             if (options.layers.length === 0)
-                throw new Error("Choose at least one layer");
+                throw new Error(w("chooseLayer"));
             if (options.layers.length === drawing.shown.layers.length)
                 options.layers = [];  // all of them: as the command line without --layer
         }
     } catch (e) {
-        complain(e.message);
+        complainText(e.message);
         return;
     }
     forgetResult();
@@ -170,7 +289,7 @@ function run() {
     $("progress").max = runs;
     $("progress").value = 0;
     setBusy(true);
-    say("Tilting " + selected + " lines in " + runs + (runs === 1 ? " run" : " runs") + " of the tool ...");
+    say(() => w("tilting", { count: selected, runs: language === "en" ? runs + (runs === 1 ? " run" : " runs") : runs }));
     started = performance.now();
     options.shown = { lines: shown.lines, colours: shown.colours, layerOf: shown.layerOf, layers: shown.layers };
     runLayers = options.layers;
@@ -186,22 +305,27 @@ function finished(message) {
     if (message.status !== 0 || !message.bytes) {
         result = null;
         $("save").disabled = true;
-        say("");
-        complain(message.stderr.replace(/^linetilt-host: /gm, "").trim() || "The run failed (status " + message.status + ")");
+        say(null);
+        const why = message.stderr.replace(/^linetilt-host: /gm, "").trim();
+        if (why)
+            complainText(why);
+        else
+            complain("failed", { status: message.status });
         draw();
         return;
     }
     result = message;
     result.layers = runLayers;
     $("save").disabled = false;
-    complain(message.stderr.replace(/^linetilt-host: /gm, "").trim());
+    complainText(message.stderr.replace(/^linetilt-host: /gm, "").trim());
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
     if (result.after && pastView(result.after.lines))
         fit();
     else
         draw();
     result.seconds = (performance.now() - started) / 1000;  // until the result is drawn
-    say("Done in " + result.seconds.toFixed(2) + " s. " + message.stdout.split("\n")[0] + ".");
+    const first = message.stdout.split("\n")[0];
+    say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + first + ".");
     document.body.dataset.done = String(jobs);
 }
 
@@ -216,13 +340,13 @@ function save() {
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 1000);
-    say("Saved as " + name + ".");
+    say("saved", { name });
 }
 
 function startWorker() {
     const started = new Worker(workerScript);
     started.onmessage = answered;
-    started.onerror = (event) => { running = false; setBusy(false); complain("The page failed: " + event.message); };
+    started.onerror = (event) => { running = false; setBusy(false); complain("pageFailed", { message: event.message }); };
     return started;
 }
 
@@ -234,7 +358,7 @@ function stop() {
     running = false;
     setBusy(false);
     $("progress").value = 0;
-    say(drawing ? "Stopped; nothing is changed." : "Stopped.");
+    say(drawing ? "stopped" : "stoppedNothing");
 }
 
 function answered(event) {
@@ -250,7 +374,7 @@ function answered(event) {
     else if (message.kind === "failed") {
         running = false;
         setBusy(false);
-        complain("The page failed: " + message.message);
+        complain("pageFailed", { message: message.message });
     }
 }
 
@@ -297,8 +421,7 @@ function fit() {
     view.cy = minY / 2 + maxY / 2;
     draw();
     if (beyond > 0)
-        complain("Some lines reach beyond \u00b1" + DRAWABLE.toExponential(0) + ", too far to be drawn with the others: " +
-                 "the view shows the rest.");
+        complain("beyond", { limit: DRAWABLE.toExponential(0) });
 }
 
 // Whether a line of the result lies partly outside the view.
@@ -426,7 +549,8 @@ function setPoint(px, py) {
     $("x").value = String(Number(x.toFixed(decimals)));
     $("y").value = String(Number(y.toFixed(decimals)));
     const stopped = forgetResult();
-    say("Indicated point " + $("x").value + ", " + $("y").value + "." + (stopped ? " " + STOPPED_FOR_CHANGE : ""));
+    const shown = { x: $("x").value, y: $("y").value };
+    say(() => w("indicated", shown) + (stopped ? " " + w("stoppedForChange") : ""));
 }
 
 // --- events --------------------------------------------------------------------------------
@@ -496,4 +620,14 @@ canvas.addEventListener("drop", (e) => {
     if (e.dataTransfer.files[0])
         open(e.dataTransfer.files[0]);
 });
+$("language").addEventListener("click", () => {
+    language = language === "ja" ? "en" : "ja";
+    try {
+        localStorage.setItem("linetilt-language", language);
+    } catch (e) {
+        // not kept: this page alone speaks it
+    }
+    speak();
+});
+speak();
 draw();

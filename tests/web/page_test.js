@@ -250,6 +250,20 @@ function native(name, bytes, args) {
     check((await save()).equals(native("drawing.txt", records, ["--at", "0,0"]).bytes),
           "after a slow read: Save does not give drawing.txt's result");
 
+    // In Japanese: the page switches, says what is missing in a drafter's words, and keeps the
+    // choice when opened again.
+    await page.click("#language");
+    await page.fill("#x", "");
+    await page.click("#run");
+    const inJapanese = await page.evaluate(() => ({ lang: document.documentElement.lang,
+        run: document.getElementById("run").textContent, message: document.getElementById("message").textContent }));
+    check(inJapanese.lang === "ja" && inJapanese.run === "線を回転" && /^Xが入力されていません/.test(inJapanese.message),
+          "in Japanese: " + JSON.stringify(inJapanese));
+    await page.reload();
+    check(await page.evaluate(() => document.documentElement.lang) === "ja", "the language chosen is not kept");
+    await page.click("#language");
+    check(await page.textContent("#run") === "Tilt the lines", "back in English: " + await page.textContent("#run"));
+
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
     // The page's policy refuses a request of its own: one tried is refused before it is made.
     const refused = await page.evaluate(() => new Promise((done) => {
