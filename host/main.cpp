@@ -154,6 +154,9 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
 // Says why the run ends, where there is something to say, and gives its status.
 int end(const Failure& failure)
 {
+#ifdef __EMSCRIPTEN__
+    keepReason();
+#endif
     const std::string& message = failure.message;
     if (!message.empty())
         std::fprintf(stderr, "linetilt-host: %s%s", message.c_str(), message.back() == '\n' ? "" : "\n");
@@ -164,6 +167,7 @@ int end(const Failure& failure)
 int standIn(int argc, char** argv)
 {
     takeSignals();
+    because("");
     Options o;
     Failure failure;
     if (!parseOptions(argc, argv, o, failure) || !checkNames(o, failure))
@@ -183,8 +187,11 @@ int standIn(int argc, char** argv)
     outcomes.resize(plan.jobs.size());
     Answers answers;
     Tally tally;
-    if (!runAll(o, plan.jobs, outcomes, answers, failure) || !judgeOutcomes(o, plan.jobs, outcomes, tally, failure))
+    if (!runAll(o, plan.jobs, outcomes, answers, failure) || !judgeOutcomes(o, plan.jobs, outcomes, tally, failure)) {
+        if (lastReason().code.empty())
+            because("toolFailed");
         return end(failure);
+    }
     for (const auto& record : answers.commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
     if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
@@ -204,6 +211,7 @@ int withMemory(int argc, char** argv)
         return standIn(argc, argv);
     } catch (const std::bad_alloc&) {
         std::fputs("linetilt-host: not enough memory for this drawing; no file is changed\n", stderr);
+        because("memory");
         return TOOL_FAILED;
     }
 }

@@ -129,13 +129,23 @@ function openDrawing(createHost, createTool, drawing) {
         return { name, shown: readShown(host, "/view") };
     // Refused: the stand-in itself says why, in the words of its command line.
     const refusing = standIn(createHost, createTool, { name, bytes: drawing.bytes });
-    let said;
+    let said, reason = null;
     try {
         said = refusing.finish(refusing.callMain([name, "--at", "0,0"])).stderr;
+        reason = reasonOf(refusing);
     } catch (e) {
         said = String(e && e.message || e);
     }
-    return { name, error: said.replace(/^linetilt-host: /, "").trim() };
+    return { name, error: said.replace(/^linetilt-host: /, "").trim(), reason };
+}
+
+// Why the stand-in refused, as a code and the values its message names, for the page's own
+// words; null where it said nothing more than its message.
+function reasonOf(host) {
+    if (!host.FS.analyzePath("/reason.json").exists)
+        return null;
+    const reason = JSON.parse(new TextDecoder().decode(host.FS.readFile("/reason.json")));
+    return reason.code ? reason : null;
 }
 
 // The stand-in's arguments for a run, as they would be typed: DRAWING --at X,Y -o NEW, the
@@ -168,6 +178,8 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     }
     const result = host.finish(returned);
     result.args = args;
+    if (result.status !== 0)
+        result.reason = reasonOf(host);
     const out = "/result/" + name;
     if (result.status === 0 && host.FS.analyzePath(out).exists)
         result.bytes = host.FS.readFile(out);

@@ -56,6 +56,22 @@ const WORDS = {
                           "表示中の設定で回転するには、もう一度「線を回転」を押してください。",
         indicated: "指示点：{x}, {y}。",
         beyond: "±{limit} を超える座標の線は、ほかの線と一緒には描けないので表示していません。",
+        // Why a drawing or a run was refused, by the stand-in's reason: values as it gives them.
+        why_binary: "{name} はバイナリ形式の DXF です。CAD で ASCII 形式の DXF として保存し直してから開いてください。",
+        why_notCode: "図面の {line} 行目（「{text}」）が DXF のグループコードではないため、読み込めません。" +
+                     "DXF として保存されたファイルか確かめてください。",
+        why_noValue: "図面が途中で切れています（{line} 行目で終わっています）。CAD で保存し直してください。",
+        why_noEnd: "図面が途中で切れています（図形の部分に終わりがありません）。CAD で保存し直してください。",
+        why_notRecord: "図面の {line} 行目（「{text}」）はホストの図面のレコードではないため、読み込めません。",
+        why_noGroup: "図面の {line} 行目の線に{group}がありません。CAD でこの線を直すか、その画層を外してください。",
+        why_groupTwice: "図面の {line} 行目の線に{group}が 2 つあり、どちらが正しいか決められません。" +
+                        "CAD でこの線を直すか、その画層を外してください。",
+        why_notNumber: "図面の {line} 行目の線の{group}（「{text}」）が数値ではありません。" +
+                       "CAD でこの線を直すか、その画層を外してください。",
+        why_noLayer: "画層「{layer}」には回転できる線がありません。ほかの画層を選んでください。",
+        why_toolFailed: "回転のツールが途中で失敗しました。図面は変わっていません。もう一度お試しください。",
+        why_memory: "この図面を扱うにはメモリーが足りません。図面は変わっていません。ほかのタブやプログラムを閉じてからお試しください。",
+        group_10: "始点の X 座標", group_20: "始点の Y 座標", group_11: "終点の X 座標", group_21: "終点の Y 座標",
     },
     en: {
         title: "linetilt: tilt the lines of a drawing",
@@ -91,6 +107,24 @@ const WORDS = {
                           "changed. Tilt again for the settings shown.",
         indicated: "Indicated point {x}, {y}.",
         beyond: "Some lines reach beyond \u00b1{limit}, too far to be drawn with the others: the view shows the rest.",
+        why_binary: "{name} is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again.",
+        why_notCode: "Line {line} of the drawing (\"{text}\") is not a DXF group code, so the file cannot be read: " +
+                     "check that it was saved as DXF.",
+        why_noValue: "The drawing is cut short (it ends at line {line}): save it again in the CAD program.",
+        why_noEnd: "The drawing is cut short (its entities have no end): save it again in the CAD program.",
+        why_notRecord: "Line {line} of the drawing (\"{text}\") is not a record of the host's drawings, so the file " +
+                       "cannot be read.",
+        why_noGroup: "The line at line {line} of the drawing has no {group}: mend it in the CAD program, or leave its " +
+                     "layer out.",
+        why_groupTwice: "The line at line {line} of the drawing has its {group} twice, and which one counts cannot be " +
+                        "told: mend it in the CAD program, or leave its layer out.",
+        why_notNumber: "The {group} of the line at line {line} of the drawing (\"{text}\") is not a number: mend it in " +
+                       "the CAD program, or leave its layer out.",
+        why_noLayer: "The layer \"{layer}\" has no line that can be turned: choose other layers.",
+        why_toolFailed: "The tool that turns the lines failed; the drawing is as it was. Try again.",
+        why_memory: "There is not enough memory for this drawing; the drawing is as it was. Close other tabs or " +
+                    "programs and try again.",
+        group_10: "start's X", group_20: "start's Y", group_11: "end's X", group_21: "end's Y",
     },
 };
 
@@ -127,6 +161,17 @@ function show(id, key, values) {
 function say(key, values) { show("status", key || null, values); }
 function complain(key, values) { show("message", key || null, values); }
 function complainText(text) { show("message", text ? () => text : null); }
+// The stand-in's refusal in the page's words where its reason is known, else as it said it.
+function complainOf(reason, text) {
+    if (!reason || !WORDS[language]["why_" + reason.code])
+        return complainText(text);
+    show("message", () => {
+        const values = { ...reason.values };
+        if (values.group)
+            values.group = w("group_" + values.group);
+        return WORDS[language]["why_" + reason.code] ? w("why_" + reason.code, values) : text;
+    });
+}
 
 function speak() {
     document.documentElement.lang = language;
@@ -204,7 +249,7 @@ function opened(message) {
         if (message.empty)
             complain("empty", { name: message.empty });
         else
-            complainText(message.error);
+            complainOf(message.reason, message.error);
         draw();
         return;
     }
@@ -307,8 +352,8 @@ function finished(message) {
         $("save").disabled = true;
         say(null);
         const why = message.stderr.replace(/^linetilt-host: /gm, "").trim();
-        if (why)
-            complainText(why);
+        if (why || message.reason)
+            complainOf(message.reason, why);
         else
             complain("failed", { status: message.status });
         draw();

@@ -3,6 +3,22 @@
 
 #include <utility>
 
+namespace {
+
+Reason last;
+
+}  // namespace
+
+void because(std::string code, std::vector<std::pair<std::string, std::string>> values)
+{
+    last = {std::move(code), std::move(values)};
+}
+
+const Reason& lastReason()
+{
+    return last;
+}
+
 bool failed(Failure& failure, int status, std::string message)
 {
     failure.status = status;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "base/status.h"
 #include "base/text.h"
 #include "drawing/dxf.h"
 #include "exchange/exchange.h"
@@ -64,6 +65,7 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
             line.selected = selection.empty() || selection.count(number) > 0;
         } else if (!text.empty() && text[0] != '#') {
             error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + excerpt(text);
+            because("notRecord", {{"line", std::to_string(number)}, {"text", excerpt(text)}});
             return false;
         }
         if (line.isLine) {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "base/numbers.h"
+#include "base/status.h"
 #include "base/text.h"
 
 namespace {
@@ -191,12 +192,14 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                 codeText.remove_prefix(BOM.size());
             if (!parseCode(codeText, code)) {
                 error = "line " + std::to_string(reader.number()) + " is not a group code: \"" + excerpt(codeText) + "\"";
+                because("notCode", {{"line", std::to_string(reader.number())}, {"text", excerpt(codeText)}});
                 return false;
             }
         }
         long codeNumber = reader.number();
         if (!reader.next(valueLine)) {
             error = "truncated: the group code at line " + std::to_string(codeNumber) + " has no value";
+            because("noValue", {{"line", std::to_string(codeNumber)}});
             return false;
         }
         if (code == 999)
@@ -279,6 +282,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
     finish();
     if (entitiesSeen && !entitiesEnded) {
         error = "truncated: the ENTITIES section has no end (ENDSEC)";
+        because("noEnd");
         return false;
     }
     return true;
@@ -322,6 +326,9 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
     if (line.problem == 0)
         return "";
     int i = (line.problem - 1) % 4;
+    std::string text(drawing.bytes.substr(line.values.at[i], line.values.length[i]));
+    because(line.problem <= 4 ? "noGroup" : line.problem > 8 ? "groupTwice" : "notNumber",
+            {{"line", std::to_string(line.line)}, {"group", GROUPS[i]}, {"text", excerpt(text)}});
     if (line.problem <= 4)
         return std::string("it has no group ") + GROUPS[i];
     if (line.problem > 8)

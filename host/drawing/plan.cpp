@@ -176,7 +176,7 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     // A layer name mistyped, or mangled on its way, would otherwise turn nothing and say nothing of it.
     for (const auto& layer : o.layers)
         if (!onLayers.count(foldedName(layer)))
-            return failed(failure, USAGE,
+            return because("noLayer", {{"layer", layer}}), failed(failure, USAGE,
                           "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
                               (handles.empty() ? "" : " of the handles named") + "; nothing is written");
     plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
@@ -215,7 +215,7 @@ bool planDrawing(const Options& o, Plan& plan, DrawingKind& kind, Failure& failu
         return failed(failure, DRAWING_REFUSED, problem);
     kind = kindOf(bytes.view());
     if (kind == DrawingKind::BinaryDxf)
-        return failed(failure, DRAWING_REFUSED,
+        return because("binary", {{"name", o.drawing}}), failed(failure, DRAWING_REFUSED,
                       o.drawing + " is a binary DXF drawing; save it as ASCII DXF and run again");
     return kind == DrawingKind::Dxf ? dxfPlan(o, std::move(bytes), plan, failure)
                                     : recordPlan(o, std::move(bytes), plan, failure);

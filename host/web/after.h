@@ -11,3 +11,7 @@ bool afterWanted();
 // PREFIX.kept (for each, the index of its line in that view: a record drawing's line of no
 // length is gone) and PREFIX.pivots (x y of each turned line's pivot).
 void keepAfter(const Plan& plan, const Outcomes& outcomes);
+
+// Writes /reason.json: why the run was refused, {"code": ..., "values": {...}}, for the page to
+// say it in its own words. Read after the run has ended, when its memory is gone.
+void keepReason();

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/files.h"
+#include "base/status.h"
+#include "base/text.h"
 #include "drawing/drawing.h"
 #include "drawing/dxf.h"
 #include "picture/svg.h"
@@ -111,6 +113,32 @@ std::string lastError;
 std::string afterPrefix;  // where the next run writes its view of the result; "" for nowhere
 
 }  // namespace
+
+void keepReason()
+{
+    auto quoted = [](const std::string& text) {
+        std::string out = "\"";
+        for (unsigned char c : text) {
+            if (c == '"' || c == '\\') {
+                out += '\\';
+                out += static_cast<char>(c);
+            } else if (c < 0x20) {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                out += escape;
+            } else {
+                out += static_cast<char>(c);
+            }
+        }
+        return out + "\"";
+    };
+    const Reason& reason = lastReason();
+    std::string json = "{\"code\":" + quoted(reason.code) + ",\"values\":{";
+    for (std::size_t i = 0; i < reason.values.size(); ++i)
+        json += (i ? "," : "") + quoted(reason.values[i].first) + ":" + quoted(hostText(reason.values[i].second));
+    json += "}}";
+    write("/reason.json", json.data(), json.size());
+}
 
 bool afterWanted()
 {

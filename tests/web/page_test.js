@@ -212,17 +212,36 @@ function native(name, bytes, args) {
     });
     check(far.inked > 100 && /too far to be drawn/.test(far.said), `far.txt: ${far.inked} pixels drawn, "${far.said}"`);
 
-    // Refusals: the stand-in's message, and nothing to save or run.
+    // Refusals: in the page's own words, naming what the stand-in names (the line of the
+    // drawing where it is cut), and nothing to save or run.
     const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
     const truncated = dxf.subarray(0, Math.floor(dxf.length / 2));
-    for (const [name, bytes] of [["binary.dxf", binary], ["cut.dxf", truncated]]) {
+    for (const [name, bytes, words] of [
+        ["binary.dxf", binary, () => "binary.dxf is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again."],
+        ["cut.dxf", truncated, (line) => `The drawing is cut short (it ends at line ${line}): save it again in the CAD program.`]]) {
         await open(name, bytes);
         const expected = native(name, bytes, ["--at", "0,0"]);
         const shown = await page.textContent("#message");
-        check(expected.status === 3 && expected.stderr === "linetilt-host: " + shown + "\n",
+        const line = (/line (\d+)/.exec(expected.stderr) || [])[1];
+        check(expected.status === 3 && shown === words(line),
               `${name}: the page says "${shown}", the stand-in ${JSON.stringify(expected.stderr)}`);
         check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
     }
+    // A line of the drawing whose coordinate is no number, on a layer chosen: named by its line
+    // in a drafter's words, in English and in Japanese.
+    await open("bad.dxf", Buffer.from("0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nwalls\n10\nabc\n20\n0\n11\n1\n21\n1\n" +
+                                      "0\nLINE\n8\ndoors\n10\n0\n20\n0\n11\n1\n21\n1\n0\nENDSEC\n0\nEOF\n"));
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await page.click("#run");
+    await page.waitForFunction(() => document.getElementById("message").textContent !== "", null, { timeout: 60000 });
+    const bad = await page.textContent("#message");
+    await page.click("#language");
+    const badJa = await page.textContent("#message");
+    await page.click("#language");
+    check(bad === "The start's X of the line at line 5 of the drawing (\"abc\") is not a number: mend it in the CAD " +
+          "program, or leave its layer out." && badJa.startsWith("図面の 5 行目の線の始点の X 座標（「abc」）が数値ではありません"),
+          `bad.dxf: "${bad}" / "${badJa}"`);
     // An empty file is no drawing: the page says so and offers nothing, where the stand-in
     // would write an empty new drawing.
     await open("empty.dxf", Buffer.alloc(0));
