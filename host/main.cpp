@@ -145,6 +145,21 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
     }
     if (!commands.labels.empty())
         std::fprintf(summary, "text labels: %zu\n", commands.labels.size());
+#ifdef __EMSCRIPTEN__
+    auto number = [](auto n) { return std::to_string(n); };
+    char angle[32];
+    std::snprintf(angle, sizeof angle, "%g", angleOf(o.switches));
+    keepSummary({{"selected", number(plan.jobs.size())},
+                 {"turned", number(plan.jobs.size() - tally.dropped - tally.collapsed)},
+                 {"angle", angle},
+                 {"dropped", number(tally.dropped)},
+                 {"collapsed", number(tally.collapsed)},
+                 {"stretched", number(tally.stretched)},
+                 {"first", number(tally.modes[1])},
+                 {"middle", number(tally.modes[2])},
+                 {"second", number(tally.modes[3])},
+                 {"runs", number(answers.streams.size())}});
+#endif
     if (std::fflush(summary) != 0 || std::ferror(summary))
         return failed(failure, NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno) +
                                                 "; no file is changed");

@@ -180,6 +180,8 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     result.args = args;
     if (result.status !== 0)
         result.reason = reasonOf(host);
+    if (host.FS.analyzePath("/summary.json").exists)
+        result.summary = JSON.parse(new TextDecoder().decode(host.FS.readFile("/summary.json"))).values;
     const out = "/result/" + name;
     if (result.status === 0 && host.FS.analyzePath(out).exists)
         result.bytes = host.FS.readFile(out);

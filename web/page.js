@@ -15,6 +15,7 @@ let jobs = 0;        // the id of the newest request; older answers are ignored
 let runs = 1;        // the runs of the tool the current run makes, for the progress bar
 let started = 0;     // when it started
 let runLayers = [];  // the layers it turns the lines of; none for all
+let summary = null;  // the last run's numbers, as the stand-in counted them
 const DRAWABLE = 1e100;  // beyond this a coordinate is not drawn: the view could not hold it with the rest
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
@@ -71,6 +72,12 @@ const WORDS = {
         why_noLayer: "画層「{layer}」には回転できる線がありません。ほかの画層を選んでください。",
         why_toolFailed: "回転のツールが途中で失敗しました。図面は変わっていません。もう一度お試しください。",
         why_memory: "この図面を扱うにはメモリーが足りません。図面は変わっていません。ほかのタブやプログラムを閉じてからお試しください。",
+        sumTurned: "{selected} 本の線を選び、{turned} 本を {angle} 度回転しました。",
+        sumDropped: "両端が同じ点の線 {dropped} 本は、ツールが取り除きました。",
+        sumCollapsed: "短すぎて小数 12 桁では両端が同じになる線 {collapsed} 本は、元のままです。",
+        sumStretched: "図面の単位に対して小数 12 桁では足りず、長さが 100 万分の 1 を超えて変わった線が {stretched} 本あります。",
+        sumPivots: "回転の中心：左の端 {first} 本、中点 {middle} 本、右の端 {second} 本。",
+        sumRuns: "ツールの実行：{runs} 回。",
         group_10: "始点の X 座標", group_20: "始点の Y 座標", group_11: "終点の X 座標", group_21: "終点の Y 座標",
     },
     en: {
@@ -124,6 +131,13 @@ const WORDS = {
         why_toolFailed: "The tool that turns the lines failed; the drawing is as it was. Try again.",
         why_memory: "There is not enough memory for this drawing; the drawing is as it was. Close other tabs or " +
                     "programs and try again.",
+        sumTurned: "{selected} selected, {turned} turned by {angle}\u00b0.",
+        sumDropped: "{dropped} dropped by the tool: their ends coincide.",
+        sumCollapsed: "{collapsed} left as they were: too short, both ends came back equal at twelve decimals.",
+        sumStretched: "{stretched} changed in length by more than a millionth: twelve decimals are too few for the " +
+                      "drawing's units.",
+        sumPivots: "Turned about the left end: {first}; the midpoint: {middle}; the right end: {second}.",
+        sumRuns: "Runs of the tool: {runs}.",
         group_10: "start's X", group_20: "start's Y", group_11: "end's X", group_21: "end's Y",
     },
 };
@@ -161,6 +175,20 @@ function show(id, key, values) {
 function say(key, values) { show("status", key || null, values); }
 function complain(key, values) { show("message", key || null, values); }
 function complainText(text) { show("message", text ? () => text : null); }
+// The summary of a run in the page's words, from the stand-in's numbers; in English, lines
+// counted as "1 line", "2 lines".
+function summaryText(values) {
+    const count = (n) => language === "en" && ["selected", "turned", "dropped", "collapsed", "stretched"].includes(n)
+        ? values[n] + (values[n] === "1" ? " line" : " lines") : values[n];
+    const filled = Object.fromEntries(Object.keys(values).map((n) => [n, count(n)]));
+    const lines = [w("sumTurned", filled)];
+    for (const [key, value] of [["sumDropped", "dropped"], ["sumCollapsed", "collapsed"], ["sumStretched", "stretched"]])
+        if (values[value] !== "0")
+            lines.push(w(key, filled));
+    lines.push(w("sumPivots", values), w("sumRuns", values));
+    return lines.join("\n");
+}
+
 // The stand-in's refusal in the page's words where its reason is known, else as it said it.
 function complainOf(reason, text) {
     if (!reason || !WORDS[language]["why_" + reason.code])
@@ -184,6 +212,8 @@ function speak() {
     for (const id of ["status", "message"])
         if (said[id])
             show(id, said[id].key, said[id].values);
+    if (summary)
+        $("summary").textContent = summaryText(summary);
 }
 
 function setBusy(busy) {
@@ -200,6 +230,7 @@ function forgetResult() {
     if (stopped)
         stop();
     result = null;
+    summary = null;
     $("save").disabled = true;
     $("summary").textContent = "";
     draw();
@@ -346,7 +377,8 @@ function finished(message) {
     running = false;
     setBusy(false);
     $("progress").value = $("progress").max;
-    $("summary").textContent = message.stdout;
+    summary = message.summary || null;
+    $("summary").textContent = summary ? summaryText(summary) : message.stdout;
     if (message.status !== 0 || !message.bytes) {
         result = null;
         $("save").disabled = true;
@@ -369,8 +401,8 @@ function finished(message) {
     else
         draw();
     result.seconds = (performance.now() - started) / 1000;  // until the result is drawn
-    const first = message.stdout.split("\n")[0];
-    say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + first + ".");
+    const first = message.stdout.split("\n")[0] + ".";
+    say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
     document.body.dataset.done = String(jobs);
 }
 

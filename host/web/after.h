@@ -15,3 +15,6 @@ void keepAfter(const Plan& plan, const Outcomes& outcomes);
 // Writes /reason.json: why the run was refused, {"code": ..., "values": {...}}, for the page to
 // say it in its own words. Read after the run has ended, when its memory is gone.
 void keepReason();
+
+// Writes /summary.json: the numbers of the summary, for the page to word them.
+void keepSummary(const std::vector<std::pair<std::string, std::string>>& values);

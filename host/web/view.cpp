@@ -114,7 +114,8 @@ std::string afterPrefix;  // where the next run writes its view of the result; "
 
 }  // namespace
 
-void keepReason()
+// Writes `values` as one JSON object of strings to `path`.
+void keepValues(const std::string& path, const std::string& code, const std::vector<std::pair<std::string, std::string>>& values)
 {
     auto quoted = [](const std::string& text) {
         std::string out = "\"";
@@ -132,12 +133,21 @@ void keepReason()
         }
         return out + "\"";
     };
-    const Reason& reason = lastReason();
-    std::string json = "{\"code\":" + quoted(reason.code) + ",\"values\":{";
-    for (std::size_t i = 0; i < reason.values.size(); ++i)
-        json += (i ? "," : "") + quoted(reason.values[i].first) + ":" + quoted(hostText(reason.values[i].second));
+    std::string json = "{\"code\":" + quoted(code) + ",\"values\":{";
+    for (std::size_t i = 0; i < values.size(); ++i)
+        json += (i ? "," : "") + quoted(values[i].first) + ":" + quoted(hostText(values[i].second));
     json += "}}";
-    write("/reason.json", json.data(), json.size());
+    write(path, json.data(), json.size());
+}
+
+void keepReason()
+{
+    keepValues("/reason.json", lastReason().code, lastReason().values);
+}
+
+void keepSummary(const std::vector<std::pair<std::string, std::string>>& values)
+{
+    keepValues("/summary.json", "summary", values);
 }
 
 bool afterWanted()
