@@ -160,15 +160,16 @@ function standInArguments(name, options) {
 }
 
 // Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle, and
-// shown: the drawing's view as openDrawing gave it, for the view after; none for no view}:
-// its exit status, summary and messages, and the new drawing's bytes with what the page draws.
+// view: true for what the page draws after}: its exit status, summary and messages, and the
+// new drawing's bytes with `after` {lines, kept: the index in the drawing's view of each of
+// them} and `pivots`.
 function runDrawing(createHost, createTool, drawing, options, onRun) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
     host.FS.mkdir("/result");
     const args = standInArguments(name, options);
     // The run itself writes the lines after it: the new drawing is not read again for them.
-    if (options.shown)
+    if (options.view)
         host.ccall("linetilt_keep_after", null, ["string"], ["/after"]);
     let returned;
     try {
@@ -185,18 +186,12 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     const out = "/result/" + name;
     if (result.status === 0 && host.FS.analyzePath(out).exists)
         result.bytes = host.FS.readFile(out);
-    if (result.bytes && options.shown && host.FS.analyzePath("/after.lines").exists) {
+    if (result.bytes && options.view && host.FS.analyzePath("/after.lines").exists) {
         const read = (file, Type) => {
             const bytes = host.FS.readFile(file);
             return new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
         };
-        const kept = read("/after.kept", Uint32Array), before = options.shown;
-        result.after = {
-            lines: read("/after.lines", Float64Array),
-            colours: kept.map((i) => before.colours[i]),
-            layerOf: kept.map((i) => before.layerOf[i]),
-            layers: before.layers,
-        };
+        result.after = { lines: read("/after.lines", Float64Array), kept: read("/after.kept", Uint32Array) };
         result.pivots = read("/after.pivots", Float64Array);
     }
     return result;

@@ -16,6 +16,7 @@ let runs = 1;        // the runs of the tool the current run makes, for the prog
 let started = 0;     // when it started
 let runLayers = [];  // the layers it turns the lines of; none for all
 let summary = null;  // the last run's numbers, as the stand-in counted them
+let workerHolds = null;  // the bytes of the drawing the worker holds
 const DRAWABLE = 1e100;  // beyond this a coordinate is not drawn: the view could not hold it with the rest
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
@@ -269,6 +270,7 @@ async function open(file) {
         return;
     }
     worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
+    workerHolds = opening;
 }
 
 function opened(message) {
@@ -367,10 +369,13 @@ function run() {
     setBusy(true);
     say(() => w("tilting", { count: selected, runs: language === "en" ? runs + (runs === 1 ? " run" : " runs") : runs }));
     started = performance.now();
-    options.shown = { lines: shown.lines, colours: shown.colours, layerOf: shown.layerOf, layers: shown.layers };
+    options.view = true;
     runLayers = options.layers;
     running = true;
-    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: drawing.bytes.slice(), options });
+    // The worker keeps the drawing it opened: sent again only to a worker started since.
+    const holds = workerHolds === drawing.bytes;
+    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: holds ? null : drawing.bytes.slice(), options });
+    workerHolds = drawing.bytes;
 }
 
 function finished(message) {
@@ -393,6 +398,14 @@ function finished(message) {
     }
     result = message;
     result.layers = runLayers;
+    if (result.after) {
+        // The lines after the run, with the colours and layers of the lines they were.
+        const kept = result.after.kept, shown = drawing.shown;
+        const all = kept.length === shown.colours.length;  // none gone: the same lines in the same order
+        result.after.colours = all ? shown.colours : kept.map((i) => shown.colours[i]);
+        result.after.layerOf = all ? shown.layerOf : kept.map((i) => shown.layerOf[i]);
+        result.after.layers = shown.layers;
+    }
     $("save").disabled = false;
     complainText(message.stderr.replace(/^linetilt-host: /gm, "").trim());
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
@@ -431,6 +444,7 @@ function startWorker() {
 function stop() {
     worker.terminate();
     worker = startWorker();
+    workerHolds = null;
     ++jobs;  // whatever the old one said is no longer awaited
     running = false;
     setBusy(false);
@@ -503,10 +517,11 @@ function fit() {
 
 // Whether a line of the result lies partly outside the view.
 function pastView(lines) {
+    const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
     for (let i = 0; i < lines.length; i += 2) {
-        const [x, y] = toScreen(lines[i], lines[i + 1]);
-        if (Math.abs(lines[i]) <= DRAWABLE && Math.abs(lines[i + 1]) <= DRAWABLE &&
-            !(x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height))
+        const x = ox + lines[i] * s, y = oy - lines[i + 1] * s;
+        if (!(x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height) &&
+            Math.abs(lines[i]) <= DRAWABLE && Math.abs(lines[i + 1]) <= DRAWABLE)
             return true;
     }
     return false;
@@ -519,12 +534,12 @@ function resize() {
         canvas.width = w, canvas.height = h;
 }
 
-// Each line in the colour (0xRRGGBB) that `colourOf` gives its index; one path a colour.
-function strokeLines(g, shown, colourOf, width) {
+// Lines `from` to `to` in the colour (0xRRGGBB) that `colourOf` gives their index; one path a colour.
+function strokeLines(g, shown, colourOf, width, from, to) {
     const lines = shown.lines;
     const paths = new Map();
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
-    for (let i = 0, n = lines.length / 4; i < n; ++i) {
+    for (let i = from; i < to; ++i) {
         const colour = colourOf(i);
         let path = paths.get(colour);
         if (path === undefined)
@@ -545,7 +560,12 @@ function strokeLines(g, shown, colourOf, width) {
 
 const hex = (rgb) => "#" + rgb.toString(16).padStart(6, "0");
 
+// Draws the view: a drawing of many lines in slices of frames, so that the page answers
+// meanwhile; a later draw takes the place of one not finished.
+let drawn = 0;  // the newest draw
+const SLICE = 40000;  // lines a slice, some 10 ms
 function draw() {
+    const mine = ++drawn;
     resize();
     const g = canvas.getContext("2d");
     g.fillStyle = "#ffffff";
@@ -554,21 +574,42 @@ function draw() {
         return;
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
+    const steps = [];
+    const stroke = (lines, colourOf, width) => {
+        for (let from = 0, n = lines.lines.length / 4; from < n; from += SLICE)
+            steps.push(() => strokeLines(g, lines, colourOf, width, from, Math.min(n, from + SLICE)));
+    };
     // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.
     const many = shown.lines.length / 4 > 20000;
     if (result && result.after) {
-        strokeLines(g, shown, () => 0xbbbbbb, 1 * ratio);
-        const after = result.after;
-        strokeLines(g, after, afterColour, (many ? 1 : 2) * ratio);
-        g.fillStyle = "#000000";
-        for (const [x, y] of apart(result.pivots, 12 * ratio))
-            g.fillRect(x - 3 * ratio, y - 3 * ratio, 6 * ratio, 6 * ratio);
+        const after = result.after, pivots = result.pivots;
+        stroke(shown, () => 0xbbbbbb, 1 * ratio);
+        stroke(after, afterColour, (many ? 1 : 2) * ratio);
+        steps.push(() => {
+            g.fillStyle = "#000000";
+            for (const [x, y] of apart(pivots, 12 * ratio))
+                g.fillRect(x - 3 * ratio, y - 3 * ratio, 6 * ratio, 6 * ratio);
+        });
     } else {
         const chosen = new Set(drawing.shown.layers.length ? chosenLayers() : []);
         const all = shown.layers.length === 0;
-        strokeLines(g, shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
-                    (many ? 1 : 1.5) * ratio);
+        stroke(shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
+               (many ? 1 : 1.5) * ratio);
     }
+    steps.push(() => drawPoint(g, ratio));
+    const go = () => {
+        for (const until = performance.now() + 12; steps.length > 0 && mine === drawn;) {
+            steps.shift()();
+            if (performance.now() > until)
+                break;
+        }
+        if (steps.length > 0 && mine === drawn)
+            requestAnimationFrame(go);
+    };
+    go();
+}
+
+function drawPoint(g, ratio) {
     const p = indicated();
     if (p) {
         const [x, y] = toScreen(p[0], p[1]);
@@ -591,22 +632,28 @@ function afterColour(i) {
 // The pivots on the screen that stand apart: none other in their cell of `cell` pixels or the
 // eight around it. Where thousands crowd together, marks would hide the lines' shape.
 function apart(pivots, cell) {
-    const cells = new Map(), at = [];
-    for (let i = 0; i < pivots.length; i += 2) {
+    const columns = Math.ceil(canvas.width / cell) + 2, rows = Math.ceil(canvas.height / cell) + 2;
+    const counts = new Uint8Array(columns * rows), at = [];
+    const cellOf = (i) => {
         const [x, y] = toScreen(pivots[i], pivots[i + 1]);
-        if (!(x >= 0 && y >= 0 && x < canvas.width && y < canvas.height))
-            continue;
-        const key = Math.floor(x / cell) * 65536 + Math.floor(y / cell);
-        cells.set(key, (cells.get(key) || 0) + 1);
-        at.push([x, y, key]);
+        return x >= 0 && y >= 0 && x < canvas.width && y < canvas.height
+            ? (Math.floor(x / cell) + 1) + (Math.floor(y / cell) + 1) * columns : -1;
+    };
+    for (let i = 0; i < pivots.length; i += 2) {
+        const key = cellOf(i);
+        if (key >= 0)
+            counts[key] = Math.min(counts[key] + 1, 2);
     }
-    return at.filter(([, , key]) => {
-        for (const dx of [-65536, 0, 65536])
-            for (const dy of [-1, 0, 1])
-                if ((cells.get(key + dx + dy) || 0) > (dx === 0 && dy === 0 ? 1 : 0))
-                    return false;
-        return true;
-    });
+    for (let i = 0; i < pivots.length; i += 2) {
+        const key = cellOf(i);
+        let alone = key >= 0 && counts[key] === 1;
+        for (const dy of [-columns, 0, columns])
+            for (const dx of [-1, 0, 1])
+                alone = alone && (dx === 0 && dy === 0 || counts[key + dx + dy] === 0);
+        if (alone)
+            at.push(toScreen(pivots[i], pivots[i + 1]));
+    }
+    return at;
 }
 
 function zoom(factor, px, py) {

@@ -8,9 +8,13 @@ const decoded = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
 const host = sharing(createHost, new WebAssembly.Module(decoded(WASM.host)));
 const tool = sharing(createTool, new WebAssembly.Module(decoded(WASM.tool)));
 
+let held = null;  // the drawing last sent, which the page does not send again for each run
+
 self.onmessage = (event) => {
     const job = event.data;
-    const drawing = { name: job.name, bytes: job.bytes };
+    if (job.bytes)
+        held = { name: job.name, bytes: job.bytes };
+    const drawing = held;
     try {
         if (job.kind === "open") {
             const opened = openDrawing(host, tool, drawing);
@@ -25,8 +29,7 @@ self.onmessage = (event) => {
             if (result.bytes)
                 moved.push(result.bytes.buffer);
             if (result.after)
-                moved.push(result.after.lines.buffer, result.after.colours.buffer, result.after.layerOf.buffer,
-                           result.pivots.buffer);
+                moved.push(result.after.lines.buffer, result.after.kept.buffer, result.pivots.buffer);
             self.postMessage({ kind: "result", id: job.id, ...result }, moved);
         }
     } catch (e) {
