@@ -152,8 +152,9 @@ function reasonOf(host) {
 // layers chosen, and after "--" the tool's angle switch when it is not the tool's own default.
 function standInArguments(name, options) {
     const args = [name, "--at", options.at, "-o", "/result/" + name];
+    // Joined to its option: a layer may be named "--" or begin with a dash.
     for (const layer of options.layers || [])
-        args.push("--layer", layer);
+        args.push("--layer=" + layer);
     if (options.angle !== undefined && options.angle !== "" && Number(options.angle) !== 10)
         args.push("--", "/p" + options.angle);
     return args;

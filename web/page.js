@@ -40,7 +40,7 @@ const WORDS = {
         reading: "{name} を読み込んでいます…",
         empty: "{name} は空のファイルです。図面が入っていません。",
         opened: "{name}：線 {count} 本{others}。指示点を決めてから「線を回転」を押してください。",
-        others: "（ほかの要素 {count} 個は表示していません）",
+        others: "（ほかの要素 {count} 個は表示していません）", other: "（ほかの要素 1 個は表示していません）",
         x: "X", y: "Y", angleName: "角度",
         missing: "{what}が入力されていません。数値を入力してください{click}。",
         missingClick: "（図面をクリックしても入力できます）",
@@ -96,8 +96,8 @@ const WORDS = {
                 "zoom, F fits.",
         reading: "Reading {name} ...",
         empty: "{name} is empty: it holds no drawing.",
-        opened: "{name}: {count} lines{others}. Set the indicated point, then tilt.",
-        others: ", {count} other entities not drawn",
+        opened: "{name}: {count} {lines}{others}. Set the indicated point, then tilt.",
+        others: ", {count} other entities not drawn", other: ", 1 other entity not drawn",
         x: "X", y: "Y", angleName: "The angle",
         missing: "{what} is missing: type a number{click}.",
         missingClick: ", or click the drawing",
@@ -291,7 +291,8 @@ function opened(message) {
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
     const notDrawn = message.shown.notDrawn;
-    say(() => w("opened", { name: drawing.name, count, others: notDrawn ? w("others", { count: notDrawn }) : "" }));
+    say(() => w("opened", { name: drawing.name, count, lines: count === 1 ? "line" : "lines",
+                            others: notDrawn ? w(notDrawn === 1 ? "other" : "others", { count: notDrawn }) : "" }));
     fit();
 }
 
@@ -321,16 +322,20 @@ function chosenLayers() {
 // A number as typed, with a Japanese keyboard's full-width digits, point and signs taken as
 // their ASCII forms.
 function halfWidth(text) {
-    return text.replace(/[\uff10-\uff19\uff0e\uff0b\uff0d\u2212\uff45\uff25\u3000]/g, (c) =>
-        c === "\u2212" ? "-" : c === "\u3000" ? " " : String.fromCharCode(c.charCodeAt(0) - 0xfee0)).trim();
+    // A Japanese input method in kana gives ー or a dash for the minus, 。 for the point.
+    const minus = "\u2212\u30fc\u2010\u2011\u2012\u2013\ufe63\uff70", point = "\u3002\uff61";
+    return text.replace(/[\uff10-\uff19\uff0e\uff0b\uff0d\uff45\uff25\u3000\u2212\u30fc\u2010-\u2013\ufe63\uff70\u3002\uff61]/g,
+        (c) => minus.includes(c) ? "-" : point.includes(c) ? "." : c === "\u3000" ? " "
+            : String.fromCharCode(c.charCodeAt(0) - 0xfee0)).trim();
 }
 
 function numberText(id, what) {
-    const text = halfWidth($(id).value);
-    if (text === "")
-        throw new Error(w("missing", { what: w(what), click: id === "angle" ? "" : w("missingClick") }));
+    const text = halfWidth($(id).value), typed = $(id).value.trim();
+    // A number field holds "" for what is not a number: the browser says which.
+    if (text === "" && !$(id).validity.badInput)
+        throw () => w("missing", { what: w(what), click: id === "angle" ? "" : w("missingClick") });
     if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) || !isFinite(Number(text)))
-        throw new Error(w("notNumber", { what: w(what), text: $(id).value.trim() }));
+        throw () => w("notNumber", { what: w(what), text: typed });
     return text;
 }
 
@@ -343,17 +348,17 @@ function run() {
         const at = numberText("x", "x") + "," + numberText("y", "y");
         const angle = numberText("angle", "angleName");
         if (!(Math.abs(Number(angle)) < 360))
-            throw new Error(w("angleRange"));
+            throw () => w("angleRange");
         options = { at, angle, layers: [] };
         if (drawing.shown.layers.length > 0) {
             options.layers = chosenLayers();
             if (options.layers.length === 0)
-                throw new Error(w("chooseLayer"));
+                throw () => w("chooseLayer");
             if (options.layers.length === drawing.shown.layers.length)
                 options.layers = [];  // all of them: as the command line without --layer
         }
     } catch (e) {
-        complainText(e.message);
+        show("message", typeof e === "function" ? e : () => String(e && e.message || e));
         return;
     }
     forgetResult();
@@ -409,10 +414,12 @@ function finished(message) {
     $("save").disabled = false;
     complainText(message.stderr.replace(/^linetilt-host: /gm, "").trim());
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
-    if (result.after && pastView(result.after.lines))
+    if (result.after && pastView(result.after, drawing.shown.lines))
         fit();
     else
         draw();
+    if (result.after && !message.stderr && beyondDrawable(result.after.lines))
+        complain("beyond", { limit: DRAWABLE.toExponential(0) });
     result.seconds = (performance.now() - started) / 1000;  // until the result is drawn
     const first = message.stdout.split("\n")[0] + ".";
     say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
@@ -515,15 +522,33 @@ function fit() {
         complain("beyond", { limit: DRAWABLE.toExponential(0) });
 }
 
-// Whether a line of the result lies partly outside the view.
-function pastView(lines) {
+// Whether a line the run turned was wholly in the view and reaches past it now; lines out
+// of sight before (the user zoomed in on a part) leave the view as it is.
+function pastView(after, before) {
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
-    for (let i = 0; i < lines.length; i += 2) {
+    const inside = (lines, i) => {
         const x = ox + lines[i] * s, y = oy - lines[i + 1] * s;
-        if (!(x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height) &&
-            Math.abs(lines[i]) <= DRAWABLE && Math.abs(lines[i + 1]) <= DRAWABLE)
+        return x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height;
+    };
+    const lines = after.lines, kept = after.kept;
+    for (let j = 0; j < kept.length; ++j) {
+        const i = 4 * kept[j], k = 4 * j;
+        if (lines[k] === before[i] && lines[k + 1] === before[i + 1] && lines[k + 2] === before[i + 2] &&
+            lines[k + 3] === before[i + 3])
+            continue;  // not turned
+        if (inside(before, i) && inside(before, i + 2) && !(inside(lines, k) && inside(lines, k + 2)) &&
+            Math.abs(lines[k]) <= DRAWABLE && Math.abs(lines[k + 1]) <= DRAWABLE &&
+            Math.abs(lines[k + 2]) <= DRAWABLE && Math.abs(lines[k + 3]) <= DRAWABLE)
             return true;
     }
+    return false;
+}
+
+// Whether a line of `lines` reaches beyond what can be drawn.
+function beyondDrawable(lines) {
+    for (let i = 0; i < lines.length; ++i)
+        if (!(Math.abs(lines[i]) <= DRAWABLE))
+            return true;
     return false;
 }
 
@@ -633,7 +658,9 @@ function afterColour(i) {
 // eight around it. Where thousands crowd together, marks would hide the lines' shape.
 function apart(pivots, cell) {
     const columns = Math.ceil(canvas.width / cell) + 2, rows = Math.ceil(canvas.height / cell) + 2;
-    const counts = new Uint8Array(columns * rows), at = [];
+    // Pivots at one point (lines meeting at the corner they turned about) count as one mark.
+    const counts = new Uint8Array(columns * rows), firstX = new Float64Array(columns * rows), at = [];
+    const firstY = new Float64Array(columns * rows);
     const cellOf = (i) => {
         const [x, y] = toScreen(pivots[i], pivots[i + 1]);
         return x >= 0 && y >= 0 && x < canvas.width && y < canvas.height
@@ -641,8 +668,12 @@ function apart(pivots, cell) {
     };
     for (let i = 0; i < pivots.length; i += 2) {
         const key = cellOf(i);
-        if (key >= 0)
-            counts[key] = Math.min(counts[key] + 1, 2);
+        if (key < 0)
+            continue;
+        if (counts[key] === 0)
+            counts[key] = 1, firstX[key] = pivots[i], firstY[key] = pivots[i + 1];
+        else if (firstX[key] !== pivots[i] || firstY[key] !== pivots[i + 1])
+            counts[key] = 2;
     }
     for (let i = 0; i < pivots.length; i += 2) {
         const key = cellOf(i);
@@ -650,8 +681,10 @@ function apart(pivots, cell) {
         for (const dy of [-columns, 0, columns])
             for (const dx of [-1, 0, 1])
                 alone = alone && (dx === 0 && dy === 0 || counts[key + dx + dy] === 0);
-        if (alone)
+        if (alone) {
+            counts[key] = 3;  // marked: a pivot at the same point again is not drawn again
             at.push(toScreen(pivots[i], pivots[i + 1]));
+        }
     }
     return at;
 }
@@ -692,7 +725,7 @@ for (const id of ["x", "y", "angle"]) {
 }
 window.addEventListener("resize", draw);
 // Esc stops a run, as the Stop button does, wherever the focus is.
-document.addEventListener("keydown", (e) => { if (e.key === "Escape" && running) stop(); });
+document.addEventListener("keydown", (e) => { if (e.key === "Escape" && !$("stop").disabled) stop(); });
 
 let press = null;
 canvas.addEventListener("pointerdown", (e) => {

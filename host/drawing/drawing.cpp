@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "base/numbers.h"
 #include "base/status.h"
 #include "base/text.h"
 #include "drawing/dxf.h"
@@ -20,13 +21,36 @@ bool parseSegment(std::string_view record, Segment& segment)
 {
     if (record.empty() || record[0] != ' ')
         return false;
-    std::istringstream numbers{std::string(record)};
-    if (!(numbers >> segment.a.x >> segment.a.y >> segment.b.x >> segment.b.y))
-        return false;
+    // Read as a C++ stream reads four doubles, but the same on every build (the page's C++
+    // library reads hexadecimal, "inf" and subnormals otherwise): each number the longest
+    // run of sign, digits, point and exponent after blanks, and may touch the next ("1-2").
+    auto digit = [&](std::size_t i) { return i < record.size() && record[i] >= '0' && record[i] <= '9'; };
+    auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    double* values[] = {&segment.a.x, &segment.a.y, &segment.b.x, &segment.b.y};
+    std::size_t at = 0;
+    for (double* value : values) {
+        while (at < record.size() && blank(record[at]))
+            ++at;
+        std::size_t start = at, digits = 0;
+        if (at < record.size() && (record[at] == '+' || record[at] == '-'))
+            ++at;
+        for (; digit(at); ++at)
+            ++digits;
+        if (at < record.size() && record[at] == '.')
+            for (++at; digit(at); ++at)
+                ++digits;
+        if (digits > 0 && at < record.size() && (record[at] == 'e' || record[at] == 'E')) {
+            std::size_t mark = at + 1 + (at + 1 < record.size() && (record[at + 1] == '+' || record[at + 1] == '-'));
+            if (digit(mark))
+                for (at = mark; digit(at); ++at) {
+                }
+        }
+        if (digits == 0 || !parseNumber(record.substr(start, at - start), *value))
+            return false;
+    }
     // Anything after the four numbers would be lost when the tool's record takes the line's
     // place: such a line is no record of a drawing.
-    std::streamoff read = numbers.eof() ? static_cast<std::streamoff>(record.size()) : std::streamoff(numbers.tellg());
-    return record.find_first_not_of(" \t", static_cast<std::size_t>(read)) == std::string_view::npos;
+    return record.find_first_not_of(" \t", at) == std::string_view::npos;
 }
 
 bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& selection, Drawing& drawing,
@@ -65,7 +89,7 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
             line.selected = selection.empty() || selection.count(number) > 0;
         } else if (!text.empty() && text[0] != '#') {
             error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + excerpt(text);
-            because("notRecord", {{"line", std::to_string(number)}, {"text", excerpt(text)}});
+            because("notRecord", {{"line", std::to_string(number)}, {"text", hostText(std::string(excerpt(text)))}});
             return false;
         }
         if (line.isLine) {

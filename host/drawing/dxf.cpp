@@ -192,7 +192,8 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                 codeText.remove_prefix(BOM.size());
             if (!parseCode(codeText, code)) {
                 error = "line " + std::to_string(reader.number()) + " is not a group code: \"" + excerpt(codeText) + "\"";
-                because("notCode", {{"line", std::to_string(reader.number())}, {"text", excerpt(codeText)}});
+                because("notCode", {{"line", std::to_string(reader.number())},
+                                    {"text", decodedName(excerpt(codeText), drawing.coding)}});
                 return false;
             }
         }
@@ -328,7 +329,7 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
     int i = (line.problem - 1) % 4;
     std::string text(drawing.bytes.substr(line.values.at[i], line.values.length[i]));
     because(line.problem <= 4 ? "noGroup" : line.problem > 8 ? "groupTwice" : "notNumber",
-            {{"line", std::to_string(line.line)}, {"group", GROUPS[i]}, {"text", excerpt(text)}});
+            {{"line", std::to_string(line.line)}, {"group", GROUPS[i]}, {"text", decodedName(excerpt(text), drawing.coding)}});
     if (line.problem <= 4)
         return std::string("it has no group ") + GROUPS[i];
     if (line.problem > 8)

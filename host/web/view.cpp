@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/codepages.h"
 #include "base/files.h"
 #include "base/status.h"
 #include "base/text.h"
@@ -135,7 +136,7 @@ void keepValues(const std::string& path, const std::string& code, const std::vec
     };
     std::string json = "{\"code\":" + quoted(code) + ",\"values\":{";
     for (std::size_t i = 0; i < values.size(); ++i)
-        json += (i ? "," : "") + quoted(values[i].first) + ":" + quoted(hostText(values[i].second));
+        json += (i ? "," : "") + quoted(values[i].first) + ":" + quoted(decodedText(values[i].second, UTF8_PAGE));
     json += "}}";
     write(path, json.data(), json.size());
 }

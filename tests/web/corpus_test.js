@@ -43,6 +43,10 @@ const made = {
     "numbers.dxf": numbers([line("1e-310", "-2.5e-320", "3", "4"), line("123456789.123456789123", "0.30000000000000004", "1e3", "-7E-2"),
                             line("1e300", "1.7976931348623157e308", "-1e300", "5"), line("2.2250738585072011e-308", "1e-400", "9", "9")]),
     "numbers-too-large.dxf": numbers([line("1", "2", "3", "4"), line("1e309", "0", "1", "1")]),
+    // Record text, whose numbers the two C++ libraries' streams would read apart.
+    "numbers.txt": Buffer.from(" 1e-310 0 20 0\n 1-2 3 4\n +5 .5 5. -0\n 1e-400 0 1 1\n"),
+    "hexadecimal.txt": Buffer.from(" 0x10 0 20 0\n"),
+    "infinite.txt": Buffer.from(" 0 0 inf 0\n"),
 };
 
 let passed = 0, failed = 0;

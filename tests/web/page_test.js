@@ -200,8 +200,15 @@ function native(name, bytes, args) {
     await page.fill("#y", "0");
     await page.fill("#angle", "90");
     await tilt();
-    check(await page.evaluate(() => !pastView(result.after.lines)), "a line turned off the edge is out of view");
+    check(await page.evaluate(() => [0, 2].every((i) => {
+        const [x, y] = toScreen(result.after.lines[i], result.after.lines[i + 1]);
+        return x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height;
+    })), "a line turned off the edge is out of view");
     await page.fill("#angle", "10");
+    // Two lines turned about the corner they share: one mark there, not none.
+    await open("corner.txt", Buffer.from(" 0 0 100 0\n 0 0 0 100\n"));
+    await tilt();
+    check(await page.evaluate(() => apart(result.pivots, 12).length) === 1, "the corner's pivot mark is missing");
     // Coordinates of 1e308 cannot be drawn with the rest: the rest is, and the page says why.
     await open("far.txt", Buffer.from(" -1e308 -1e308 1e308 1e308\n 0 0 10 10\n 0 10 10 0\n"));
     const far = await page.evaluate(() => {
