@@ -48,8 +48,9 @@ function runToolInstance(createTool, args, files) {
     const FS = tool.FS;
     roomyFiles(FS);
     FS.mkdir("/run");
+    // Each file is the stand-in's fresh copy: the tool's file system takes it as it is.
     for (const name of Object.keys(files))
-        FS.writeFile("/run/" + name, files[name]);
+        FS.writeFile("/run/" + name, files[name], { canOwn: true });
     FS.chdir("/run");
     const returned = tool.callMain(args);
     if (status === null)
@@ -81,7 +82,8 @@ function standIn(createHost, createTool, drawing, onRun) {
     createHost(host);
     roomyFiles(host.FS);
     host.FS.mkdir("/drawing");
-    host.FS.writeFile("/drawing/" + drawing.name, drawing.bytes);
+    // The drawing is only read: its bytes are used where they lie, not copied once more.
+    host.FS.writeFile("/drawing/" + drawing.name, drawing.bytes, { canOwn: true });
     host.FS.chdir("/drawing");
     const decode = (bytes) => new TextDecoder().decode(Uint8Array.from(bytes));
     host.finish = (returned) => ({

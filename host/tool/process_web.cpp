@@ -29,7 +29,7 @@ EM_JS(int, runToolInstance, (const char* const* words, int count, const char* di
     for (const name of Object.keys(given))
         FS.unlink(dir + "/" + name);
     for (const name of Object.keys(result.files))
-        FS.writeFile(dir + "/" + name, result.files[name]);
+        FS.writeFile(dir + "/" + name, result.files[name], { canOwn: true });  // fresh copies, taken as they are
     FS.writeFile(UTF8ToString(outFile), result.stdout);
     FS.writeFile(UTF8ToString(errFile), result.stderr);
     return result.status;
