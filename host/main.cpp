@@ -84,9 +84,13 @@ bool checkNames(const Options& o, Failure& failure)
 // Writes the new drawing and the picture, each to a side file or into its stream. Streams go
 // last: what goes into them cannot be taken back, so they wait until the files are whole.
 bool writeBoth(const Options& o, const Plan& plan, const Outcomes& outcomes, const Commands& commands,
-               Output& drawingOut, Output& pictureOut, Failure& failure)
+               Output& drawingOut, Output& pictureOut, Changes* changes, Failure& failure)
 {
-    Producer newDrawing = [&](const auto& put) { plan.write(plan.jobs, outcomes, put); };
+    Producer newDrawing = [&](const auto& put) {
+        if (changes)
+            changes->clear();  // a write tried again tells them again
+        plan.write(plan.jobs, outcomes, put, changes);
+    };
     Producer newPicture = [&](const auto& put) { put(svg(picture(plan, outcomes, commands, o))); };
     const std::pair<Output*, const Producer*> outputs[] = {{&drawingOut, &newDrawing}, {&pictureOut, &newPicture}};
     std::string problem;
@@ -209,11 +213,16 @@ int standIn(int argc, char** argv)
     }
     for (const auto& record : answers.commands.unknown)
         std::fprintf(stderr, "linetilt-host: command stream %s: a record the host does not know\n", record.c_str());
-    if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, failure) ||
+    Changes changes;  // kept for the page, which goes back a step by them
+    Changes* told = nullptr;
+#ifdef __EMSCRIPTEN__
+    told = o.drawn ? &changes : nullptr;
+#endif
+    if (!carryOn(failure) || !writeBoth(o, plan, outcomes, answers.commands, drawingOut, pictureOut, told, failure) ||
         !printSummary(o, plan, kind, tally, answers, failure) || !renameBoth(o, drawingOut, pictureOut, failure))
         return end(failure);
 #ifdef __EMSCRIPTEN__
-    keepAfter(plan, outcomes);  // for the page, which draws the result without reading it again
+    keepAfter(plan, outcomes, changes);  // for the page, which draws the result without reading it again
 #endif
     return answers.commands.unknown.empty() ? OK : TOOL_FAILED;
 }

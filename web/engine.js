@@ -196,6 +196,7 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
         };
         result.after = { lines: read("/after.lines", Float64Array), kept: read("/after.kept", Uint32Array) };
         result.pivots = read("/after.pivots", Float64Array);
+        result.changes = read("/after.changes", Uint8Array);
     }
     return result;
 }

@@ -17,6 +17,10 @@ let started = 0;     // when it started
 let runLayers = [];  // the layers it turns the lines of; none for all
 let summary = null;  // the last run's numbers, as the stand-in counted them
 let workerHolds = null;  // the bytes of the drawing the worker holds
+let stepping = false;    // the drawing being read again is a step back or forth
+// The steps to go back and forth: each what turns the drawing as it is into the one before
+// (or after), as the places that differ and what stood there; never a copy of a drawing.
+const history = { back: [], forth: [] };
 const DRAWABLE = 1e100;  // beyond this a coordinate is not drawn: the view could not hold it with the rest
 const view = { scale: 1, cx: 0, cy: 0 };
 const canvas = $("view");
@@ -33,14 +37,14 @@ const WORDS = {
         other: "English", otherName: "Switch to English",
         controls: "図面と設定", file: "図面（ASCII DXF またはレコードテキスト）",
         point: "指示点（図面をクリックするか、数値を入力）", angle: "角度（度。絶対値は 360 未満）",
-        layers: "回転する線の画層", run: "線を回転", stop: "中止", save: "新しい図面を保存", progress: "進み具合",
+        layers: "回転する線の画層", run: "線を回転", stop: "中止", undo: "元に戻す", redo: "やり直す", save: "新しい図面を保存", progress: "進み具合",
         summary: "実行結果の要約", drawingView: "図面", fit: "全体表示", zoomIn: "拡大", zoomOut: "縮小",
         legend: "灰色：実行前　色付き：実行後　■：回転の中心　赤い円：指示点",
         canvas: "図面。ここにファイルをドロップできます。クリックで指示点を設定、矢印キーで移動、＋と－で拡大・縮小、F で全体表示。",
         reading: "{name} を読み込んでいます…",
         empty: "{name} は空のファイルです。図面が入っていません。",
         opened: "{name}：線 {count} 本{others}。指示点を決めてから「線を回転」を押してください。",
-        others: "（ほかの要素 {count} 個は表示していません）", other: "（ほかの要素 1 個は表示していません）",
+        others: "（ほかの要素 {count} 個は表示していません）", oneOther: "（ほかの要素 1 個は表示していません）",
         x: "X", y: "Y", angleName: "角度",
         missing: "{what}が入力されていません。数値を入力してください{click}。",
         missingClick: "（図面をクリックしても入力できます）",
@@ -88,7 +92,7 @@ const WORDS = {
         other: "日本語", otherName: "日本語に切り替える",
         controls: "Drawing and options", file: "Drawing (ASCII DXF or record text)",
         point: "Indicated point (click the drawing, or type it)", angle: "Angle in degrees (magnitude below 360)",
-        layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", save: "Save the new drawing",
+        layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", undo: "Undo", redo: "Redo", save: "Save the new drawing",
         progress: "Progress", summary: "Summary of the run", drawingView: "The drawing", fit: "Fit",
         zoomIn: "Zoom in", zoomOut: "Zoom out",
         legend: "grey: before; coloured: after; \u25a0 pivot; red circle: indicated point",
@@ -97,7 +101,7 @@ const WORDS = {
         reading: "Reading {name} ...",
         empty: "{name} is empty: it holds no drawing.",
         opened: "{name}: {count} {lines}{others}. Set the indicated point, then tilt.",
-        others: ", {count} other entities not drawn", other: ", 1 other entity not drawn",
+        others: ", {count} other entities not drawn", oneOther: ", 1 other entity not drawn",
         x: "X", y: "Y", angleName: "The angle",
         missing: "{what} is missing: type a number{click}.",
         missingClick: ", or click the drawing",
@@ -221,6 +225,8 @@ function setBusy(busy) {
     $("run").disabled = busy || !drawing;
     $("stop").disabled = !busy;
     $("file").disabled = busy;
+    $("undo").disabled = busy || history.back.length === 0;
+    $("redo").disabled = busy || history.forth.length === 0;
     document.body.setAttribute("aria-busy", busy ? "true" : "false");
 }
 
@@ -232,7 +238,7 @@ function forgetResult() {
         stop();
     result = null;
     summary = null;
-    $("save").disabled = true;
+    $("save").disabled = !changed();
     $("summary").textContent = "";
     draw();
     return stopped;
@@ -250,6 +256,8 @@ let reading = 0;  // the newest file asked for; one read before it is not opened
 async function open(file) {
     const mine = ++reading;
     complain(null);
+    history.back = [], history.forth = [];  // another drawing: no step of this one's applies
+    stepping = false;
     forgetResult();
     drawing = null;
     $("layers-box").hidden = true;
@@ -286,17 +294,29 @@ function opened(message) {
         draw();
         return;
     }
+    if (stepping) {
+        // A step back or forth: the same drawing as it was, seen where it was, its layers as ticked.
+        stepping = false;
+        const ticked = chosenLayers();
+        drawing = { name: drawing.name, bytes: opening, shown: message.shown };
+        setBusy(false);
+        showLayers(message.shown.layers, ticked);
+        say(null);
+        $("save").disabled = !changed();
+        draw();
+        return;
+    }
     drawing = { name: message.name, bytes: opening, shown: message.shown };
     setBusy(false);
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
     const notDrawn = message.shown.notDrawn;
     say(() => w("opened", { name: drawing.name, count, lines: count === 1 ? "line" : "lines",
-                            others: notDrawn ? w(notDrawn === 1 ? "other" : "others", { count: notDrawn }) : "" }));
+                            others: notDrawn ? w(notDrawn === 1 ? "oneOther" : "others", { count: notDrawn }) : "" }));
     fit();
 }
 
-function showLayers(layers) {
+function showLayers(layers, ticked) {
     const box = $("layers");
     box.textContent = "";
     $("layers-box").hidden = layers.length === 0;
@@ -304,7 +324,7 @@ function showLayers(layers) {
         const label = document.createElement("label");
         const check = document.createElement("input");
         check.type = "checkbox";
-        check.checked = true;
+        check.checked = !ticked || ticked.includes(name);
         check.dataset.layer = i;
         check.addEventListener("change", settingChanged);
         label.append(check, " " + name);
@@ -403,6 +423,7 @@ function finished(message) {
     }
     result = message;
     result.layers = runLayers;
+    result.before = drawing.shown;
     if (result.after) {
         // The lines after the run, with the colours and layers of the lines they were.
         const kept = result.after.kept, shown = drawing.shown;
@@ -410,11 +431,19 @@ function finished(message) {
         result.after.colours = all ? shown.colours : kept.map((i) => shown.colours[i]);
         result.after.layerOf = all ? shown.layerOf : kept.map((i) => shown.layerOf[i]);
         result.after.layers = shown.layers;
+        result.after.notDrawn = shown.notDrawn;
     }
-    $("save").disabled = false;
+    // The result is the drawing now: the next tilt works on it, and Undo goes back.
+    if (result.after && result.changes) {
+        history.back.push(patchOf(result.changes));
+        history.forth = [];
+        drawing = { name: drawing.name, bytes: result.bytes, shown: result.after };
+    }
+    $("save").disabled = !changed();
+    showSteps();
     complainText(message.stderr.replace(/^linetilt-host: /gm, "").trim());
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
-    if (result.after && pastView(result.after, drawing.shown.lines))
+    if (result.after && pastView(result.after, result.before.lines))
         fit();
     else
         draw();
@@ -427,11 +456,11 @@ function finished(message) {
 }
 
 function save() {
-    if (!result)
+    if (!drawing || !changed())
         return;
     const name = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
     const link = document.createElement("a");
-    link.href = URL.createObjectURL(new Blob([result.bytes], { type: "application/octet-stream" }));
+    link.href = URL.createObjectURL(new Blob([drawing.bytes], { type: "application/octet-stream" }));
     link.download = name;
     document.body.append(link);
     link.click();
@@ -608,7 +637,7 @@ function draw() {
     const many = shown.lines.length / 4 > 20000;
     if (result && result.after) {
         const after = result.after, pivots = result.pivots;
-        stroke(shown, () => 0xbbbbbb, 1 * ratio);
+        stroke(result.before, () => 0xbbbbbb, 1 * ratio);
         stroke(after, afterColour, (many ? 1 : 2) * ratio);
         steps.push(() => {
             g.fillStyle = "#000000";
@@ -710,6 +739,68 @@ function setPoint(px, py) {
     say(() => w("indicated", shown) + (stopped ? " " + w("stoppedForChange") : ""));
 }
 
+// --- steps back and forth ------------------------------------------------------------------
+
+// Whether the drawing shown differs from the one opened, or a step undone can be made again.
+function changed() {
+    return history.back.length > 0 || history.forth.length > 0;
+}
+
+function showSteps() {
+    $("undo").disabled = running || history.back.length === 0;
+    $("redo").disabled = running || history.forth.length === 0;
+}
+
+// The run's changes as the stand-in wrote them: for each, its place and length in the new
+// drawing and what the old one had there (32-bit numbers, then the bytes).
+function patchOf(bytes) {
+    const patch = [], numbers = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
+    for (let at = 0; at + 12 <= bytes.length;) {
+        const size = numbers.getUint32(at + 8, true);
+        patch.push({ at: numbers.getUint32(at, true), length: numbers.getUint32(at + 4, true),
+                     bytes: bytes.slice(at + 12, at + 12 + size) });
+        at += 12 + size;
+    }
+    return patch;
+}
+
+// `bytes` with the patch's places given what it holds for them; and the patch that goes back.
+function applyPatch(bytes, patch) {
+    let size = bytes.length;
+    for (const change of patch)
+        size += change.bytes.length - change.length;
+    const out = new Uint8Array(size), back = [];
+    let from = 0, to = 0;
+    for (const change of patch) {
+        out.set(bytes.subarray(from, change.at), to);
+        to += change.at - from;
+        back.push({ at: to, length: change.bytes.length, bytes: bytes.slice(change.at, change.at + change.length) });
+        out.set(change.bytes, to);
+        to += change.bytes.length;
+        from = change.at + change.length;
+    }
+    out.set(bytes.subarray(from), to);
+    return { bytes: out, back };
+}
+
+// Undo (-1) or redo (+1): the drawing becomes the one before or after, read again for the view.
+function step(direction) {
+    const [from, to] = direction < 0 ? [history.back, history.forth] : [history.forth, history.back];
+    if (running || !drawing || from.length === 0)
+        return;
+    const { bytes, back } = applyPatch(drawing.bytes, from.pop());
+    to.push(back);
+    forgetResult();
+    drawing = { name: drawing.name, bytes, shown: drawing.shown };
+    showSteps();
+    setBusy(true);
+    $("stop").disabled = true;  // a moment's reading, which leaves nothing half done to stop
+    opening = bytes;
+    stepping = true;
+    worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: bytes.slice() });
+    workerHolds = bytes;
+}
+
 // --- events --------------------------------------------------------------------------------
 
 $("file").addEventListener("change", () => { if ($("file").files[0]) open($("file").files[0]); });
@@ -717,6 +808,18 @@ $("run").addEventListener("click", run);
 $("save").addEventListener("click", save);
 $("stop").addEventListener("click", stop);
 $("fit").addEventListener("click", fit);
+$("undo").addEventListener("click", () => step(-1));
+$("redo").addEventListener("click", () => step(1));
+// Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z step through the results, but not in a field, whose own they are.
+document.addEventListener("keydown", (e) => {
+    if (!(e.ctrlKey || e.metaKey) || e.target instanceof HTMLInputElement)
+        return;
+    const key = e.key.toLowerCase();
+    if (key === "z" || key === "y") {
+        e.preventDefault();
+        step(key === "y" || e.shiftKey ? 1 : -1);
+    }
+});
 $("zoom-in").addEventListener("click", () => zoom(1.5));
 $("zoom-out").addEventListener("click", () => zoom(1 / 1.5));
 for (const id of ["x", "y", "angle"]) {

@@ -29,7 +29,7 @@ self.onmessage = (event) => {
             if (result.bytes)
                 moved.push(result.bytes.buffer);
             if (result.after)
-                moved.push(result.after.lines.buffer, result.after.kept.buffer, result.pivots.buffer);
+                moved.push(result.after.lines.buffer, result.after.kept.buffer, result.pivots.buffer, result.changes.buffer);
             self.postMessage({ kind: "result", id: job.id, ...result }, moved);
         }
     } catch (e) {

@@ -8,6 +8,7 @@
 #include "base/numbers.h"
 #include "base/status.h"
 #include "base/text.h"
+#include "drawing/plan.h"
 
 namespace {
 
@@ -338,14 +339,15 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line)
            excerpt(drawing.bytes.substr(line.values.at[i], line.values.length[i])) + "\", which is not a number";
 }
 
-DxfWriter::DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put)
-    : drawing_(drawing), put_(put)
+DxfWriter::DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put, Changes* changes)
+    : drawing_(drawing), put_(put), changes_(changes)
 {
     chunk_.reserve(1 << 16);
 }
 
 void DxfWriter::add(std::string_view piece)
 {
+    written_ += piece.size();
     chunk_.append(piece);
     if (chunk_.size() >= (1 << 16)) {
         put_(chunk_);
@@ -359,6 +361,9 @@ void DxfWriter::replace(const DxfValues& values, const std::array<std::string_vi
     std::sort(order.begin(), order.end(), [&](int p, int q) { return values.at[p] < values.at[q]; });
     for (int i : order) {
         add(drawing_.bytes.substr(from_, values.at[i] - from_));
+        std::string_view old = drawing_.bytes.substr(values.at[i], values.length[i]);
+        if (changes_ && texts[i] != old)
+            changes_->push_back({written_, texts[i].size(), old, {}});
         add(texts[i]);
         from_ = values.at[i] + values.length[i];
     }

@@ -68,11 +68,14 @@ std::string problemOf(const DxfDrawing& drawing, const DxfLine& line);
 // The layer name compared as CAD programs compare it: ASCII case folded, blanks around dropped.
 std::string foldedName(std::string_view name);
 
+struct Change;
+using Changes = std::vector<Change>;
+
 // Puts the drawing's bytes, piece by piece, with the values of some lines replaced: they are
 // named one after another in the order of the file, then the rest of the bytes is put.
 class DxfWriter {
 public:
-    DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put);
+    DxfWriter(const DxfDrawing& drawing, const std::function<void(std::string_view)>& put, Changes* changes = nullptr);
     // New texts for the values of groups 10, 20, 11 and 21 of a LINE.
     void replace(const DxfValues& values, const std::array<std::string_view, 4>& texts);
     void finish();
@@ -83,4 +86,6 @@ private:
     const std::function<void(std::string_view)>& put_;
     std::size_t from_ = 0;  // the first byte not yet put
     std::string chunk_;     // the pieces between the values are a few bytes each: they go out gathered
+    Changes* changes_;
+    std::size_t written_ = 0;  // the bytes of the new drawing so far
 };

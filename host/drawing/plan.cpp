@@ -80,8 +80,9 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     }
     // Written as it goes, line by line: the jobs are the selected lines in the drawing's order.
     plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
-                           const std::function<void(std::string_view)>& put) {
-        std::size_t next = 0;
+                           const std::function<void(std::string_view)>& putPiece, Changes* changes) {
+        std::size_t next = 0, at = 0;
+        auto put = [&](std::string_view piece) { putPiece(piece), at += piece.size(); };
         for (const auto& line : drawing->lines) {
             if (!line.selected) {
                 put(line.text), put(drawing->end);
@@ -92,11 +93,16 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
             if (next == jobs.size() || jobs[next].id != line.number)
                 continue;
             const Outcome& outcome = outcomes[next];
-            if (outcome.turned)
-                put(keepPivot(jobs[next], outcome)), put(drawing->end);
-            else if (outcome.collapsed)
+            if (outcome.turned) {
+                std::string record = keepPivot(jobs[next], outcome);
+                if (changes)
+                    changes->push_back({at, record.size(), line.text, {}});
+                put(record), put(drawing->end);
+            } else if (outcome.collapsed) {
                 put(jobs[next].record), put(drawing->end);  // left as it was
-            // else: a selected line the tool returned nothing for is gone, as in the host
+            } else if (changes) {
+                changes->push_back({at, 0, line.text, drawing->end});  // gone, as in the host
+            }
         }
     };
     return true;
@@ -180,8 +186,8 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
                           "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
                               (handles.empty() ? "" : " of the handles named") + "; nothing is written");
     plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
-                                                       const std::function<void(std::string_view)>& put) {
-        DxfWriter writer(*drawing, put);
+                                                       const std::function<void(std::string_view)>& put, Changes* changes) {
+        DxfWriter writer(*drawing, put, changes);
         for (std::size_t i = 0; i < outcomes.size(); ++i) {
             std::array<std::string_view, 4> texts;
             if (!outcomes[i].turned || !lineWords(outcomes[i].record, texts))

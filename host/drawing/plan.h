@@ -29,15 +29,23 @@ struct Outcome {
 
 using Outcomes = LargeTable<Outcome>;
 
+// One place where the new drawing differs from the old, so that the page can go back a step
+// without keeping the old drawing: at `at` of the new drawing, `length` bytes stand where the
+// old one had `old` then `then` (views into the old drawing's bytes, or a line end).
+struct Change {
+    std::size_t at, length;
+    std::string_view old, then;
+};
+using Changes = std::vector<Change>;
+
 // The lines to turn, and how to write the drawing back once they are turned.
 struct Plan {
     Jobs jobs;
     std::vector<std::pair<Segment, std::string>> drawn;  // every drawn line with its colour, by job or not
     std::vector<long> drawnJob;                          // the job of each drawn line, -1 for none
     int notDrawn = 0;
-    // Puts the new drawing, piece by piece.
-    std::function<void(const Jobs&, const Outcomes&,
-                       const std::function<void(std::string_view)>&)>
+    // Puts the new drawing, piece by piece; where it differs is told to `changes` unless null.
+    std::function<void(const Jobs&, const Outcomes&, const std::function<void(std::string_view)>&, Changes*)>
         write;
     bool dropsVanish = true;  // record text: a dropped line leaves the drawing, as in the host
 };

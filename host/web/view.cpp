@@ -156,7 +156,7 @@ bool afterWanted()
     return !afterPrefix.empty();
 }
 
-void keepAfter(const Plan& plan, const Outcomes& outcomes)
+void keepAfter(const Plan& plan, const Outcomes& outcomes, const Changes& changes)
 {
     std::vector<Segment> lines;
     std::vector<std::uint32_t> kept;
@@ -188,7 +188,14 @@ void keepAfter(const Plan& plan, const Outcomes& outcomes)
     }
     std::string prefix = afterPrefix;
     afterPrefix.clear();
-    if (!write(prefix + ".lines", lines.data(), lines.size() * sizeof(Segment)) ||
+    std::string told;
+    for (const Change& change : changes) {
+        std::uint32_t numbers[] = {static_cast<std::uint32_t>(change.at), static_cast<std::uint32_t>(change.length),
+                                   static_cast<std::uint32_t>(change.old.size() + change.then.size())};
+        told.append(reinterpret_cast<const char*>(numbers), sizeof numbers).append(change.old).append(change.then);
+    }
+    if (!write(prefix + ".changes", told.data(), told.size()) ||
+        !write(prefix + ".lines", lines.data(), lines.size() * sizeof(Segment)) ||
         !write(prefix + ".kept", kept.data(), kept.size() * 4) ||
         !write(prefix + ".pivots", pivots.data(), pivots.size() * sizeof(Point)))
         std::fprintf(stderr, "linetilt-host: cannot keep the new drawing's lines in memory\n");
