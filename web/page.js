@@ -435,7 +435,7 @@ function finished(message) {
     }
     // The result is the drawing now: the next tilt works on it, and Undo goes back.
     if (result.after && result.changes) {
-        history.back.push(patchOf(result.changes));
+        history.back.push(result.changes);
         history.forth = [];
         drawing = { name: drawing.name, bytes: result.bytes, shown: result.after };
     }
@@ -751,33 +751,31 @@ function showSteps() {
     $("redo").disabled = running || history.forth.length === 0;
 }
 
-// The run's changes as the stand-in wrote them: for each, its place and length in the new
-// drawing and what the old one had there (32-bit numbers, then the bytes).
-function patchOf(bytes) {
-    const patch = [], numbers = new DataView(bytes.buffer, bytes.byteOffset, bytes.byteLength);
-    for (let at = 0; at + 12 <= bytes.length;) {
-        const size = numbers.getUint32(at + 8, true);
-        patch.push({ at: numbers.getUint32(at, true), length: numbers.getUint32(at + 4, true),
-                     bytes: bytes.slice(at + 12, at + 12 + size) });
-        at += 12 + size;
-    }
-    return patch;
-}
-
-// `bytes` with the patch's places given what it holds for them; and the patch that goes back.
+// A step is kept as the stand-in wrote it, compact: for each change its place and length in
+// the drawing it applies to, and the length of what stands there in the other (32-bit
+// numbers), then those bytes. `bytes` with each place given what the step holds for it; and
+// the step that goes back, alike.
 function applyPatch(bytes, patch) {
-    let size = bytes.length;
-    for (const change of patch)
-        size += change.bytes.length - change.length;
-    const out = new Uint8Array(size), back = [];
-    let from = 0, to = 0;
-    for (const change of patch) {
-        out.set(bytes.subarray(from, change.at), to);
-        to += change.at - from;
-        back.push({ at: to, length: change.bytes.length, bytes: bytes.slice(change.at, change.at + change.length) });
-        out.set(change.bytes, to);
-        to += change.bytes.length;
-        from = change.at + change.length;
+    const numbers = new DataView(patch.buffer, patch.byteOffset, patch.byteLength);
+    let size = bytes.length, backSize = 0;
+    for (let at = 0; at + 12 <= patch.length; at += 12 + numbers.getUint32(at + 8, true)) {
+        size += numbers.getUint32(at + 8, true) - numbers.getUint32(at + 4, true);
+        backSize += 12 + numbers.getUint32(at + 4, true);
+    }
+    const out = new Uint8Array(size), back = new Uint8Array(backSize), told = new DataView(back.buffer);
+    let from = 0, to = 0, b = 0;
+    for (let at = 0; at + 12 <= patch.length;) {
+        const place = numbers.getUint32(at, true), length = numbers.getUint32(at + 4, true);
+        const given = patch.subarray(at + 12, at + 12 + numbers.getUint32(at + 8, true));
+        out.set(bytes.subarray(from, place), to);
+        to += place - from;
+        told.setUint32(b, to, true), told.setUint32(b + 4, given.length, true), told.setUint32(b + 8, length, true);
+        back.set(bytes.subarray(place, place + length), b + 12);
+        b += 12 + length;
+        out.set(given, to);
+        to += given.length;
+        from = place + length;
+        at += 12 + given.length;
     }
     out.set(bytes.subarray(from), to);
     return { bytes: out, back };

@@ -126,6 +126,13 @@ function native(name, bytes, args) {
     await page.click("#redo");
     await settle();
     check((await save()).equals(twice) && await page.isDisabled("#redo"), "drawing.dxf redone twice: not the second tilt's bytes");
+    // Record text, whose line of no length the tool drops: back to the bytes opened.
+    await open("drawing.txt", records);
+    await tilt();
+    check((await save()).equals(native("drawing.txt", records, ["--at", "0,0"]).bytes), "drawing.txt tilted: the bytes differ");
+    await page.click("#undo");
+    await settle();
+    check((await save()).equals(records), "drawing.txt undone: not the bytes opened");
 
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
