@@ -18,6 +18,7 @@ let runLayers = [];  // the layers it turns the lines of; none for all
 let summary = null;  // the last run's numbers, as the stand-in counted them
 let workerHolds = null;  // the bytes of the drawing the worker holds
 let stepping = false;    // the drawing being read again is a step back or forth
+let saved = null;        // the bytes last saved or opened: others on leaving would be lost
 // The steps to go back and forth: each what turns the drawing as it is into the one before
 // (or after), as the places that differ and what stood there; never a copy of a drawing.
 const history = { back: [], forth: [] };
@@ -37,7 +38,7 @@ const WORDS = {
         other: "English", otherName: "Switch to English",
         controls: "図面と設定", file: "図面（ASCII DXF またはレコードテキスト）",
         point: "指示点（図面をクリックするか、数値を入力）", angle: "角度（度。絶対値は 360 未満）",
-        layers: "回転する線の画層", run: "線を回転", stop: "中止", undo: "元に戻す", redo: "やり直す", save: "新しい図面を保存", progress: "進み具合",
+        layers: "回転する線の画層", run: "線を回転", stop: "中止", undo: "元に戻す", redo: "やり直す", save: "新しい図面を保存", progress: "進み具合", saveName: "保存するファイルの名前",
         summary: "実行結果の要約", drawingView: "図面", fit: "全体表示", zoomIn: "拡大", zoomOut: "縮小",
         legend: "灰色：実行前　色付き：実行後　■：回転の中心　赤い円：指示点",
         canvas: "図面。ここにファイルをドロップできます。クリックで指示点を設定、矢印キーで移動、＋と－で拡大・縮小、F で全体表示。",
@@ -92,7 +93,7 @@ const WORDS = {
         other: "日本語", otherName: "日本語に切り替える",
         controls: "Drawing and options", file: "Drawing (ASCII DXF or record text)",
         point: "Indicated point (click the drawing, or type it)", angle: "Angle in degrees (magnitude below 360)",
-        layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", undo: "Undo", redo: "Redo", save: "Save the new drawing",
+        layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", undo: "Undo", redo: "Redo", save: "Save the new drawing", saveName: "Name to save under",
         progress: "Progress", summary: "Summary of the run", drawingView: "The drawing", fit: "Fit",
         zoomIn: "Zoom in", zoomOut: "Zoom out",
         legend: "grey: before; coloured: after; \u25a0 pivot; red circle: indicated point",
@@ -307,6 +308,8 @@ function opened(message) {
         return;
     }
     drawing = { name: message.name, bytes: opening, shown: message.shown };
+    saved = opening;
+    $("save-name").value = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
     setBusy(false);
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
@@ -455,10 +458,18 @@ function finished(message) {
     document.body.dataset.done = String(jobs);
 }
 
+// The name to save under, as the user left it; the opened name with "-tilted" where it is
+// empty. A folder cannot be named: what comes after the last slash is the name.
+function saveName() {
+    const typed = $("save-name").value.trim().split(/[\/\\]/).pop();
+    return typed || drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
+}
+
 function save() {
     if (!drawing || !changed())
         return;
-    const name = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
+    const name = saveName();
+    saved = drawing.bytes;
     const link = document.createElement("a");
     link.href = URL.createObjectURL(new Blob([drawing.bytes], { type: "application/octet-stream" }));
     link.download = name;
@@ -825,6 +836,13 @@ for (const id of ["x", "y", "angle"]) {
     $(id).addEventListener("keydown", (e) => { if (e.key === "Enter") run(); });
 }
 window.addEventListener("resize", draw);
+// Leaving with a drawing changed and not saved asks first.
+window.addEventListener("beforeunload", (e) => {
+    if (drawing && drawing.bytes !== saved && changed()) {
+        e.preventDefault();
+        e.returnValue = "";
+    }
+});
 // Esc stops a run, as the Stop button does, wherever the focus is.
 document.addEventListener("keydown", (e) => { if (e.key === "Escape" && !$("stop").disabled) stop(); });
 

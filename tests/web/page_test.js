@@ -126,9 +126,16 @@ function native(name, bytes, args) {
     await page.click("#redo");
     await settle();
     check((await save()).equals(twice) && await page.isDisabled("#redo"), "drawing.dxf redone twice: not the second tilt's bytes");
+    // The name to save under as typed; leaving with a result not saved asks first.
+    await page.fill("#save-name", "壁-回転後.dxf");
+    const [named] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
+    check(named.suggestedFilename() === "壁-回転後.dxf", "saved as " + named.suggestedFilename());
+    const asks = () => page.evaluate(() => !window.dispatchEvent(new Event("beforeunload", { cancelable: true })));
+    check(!(await asks()), "leaving after saving asks");
     // Record text, whose line of no length the tool drops: back to the bytes opened.
     await open("drawing.txt", records);
     await tilt();
+    check(await asks(), "leaving with a result not saved does not ask");
     check((await save()).equals(native("drawing.txt", records, ["--at", "0,0"]).bytes), "drawing.txt tilted: the bytes differ");
     await page.click("#undo");
     await settle();
