@@ -16,9 +16,11 @@ let runs = 1;        // the runs of the tool the current run makes, for the prog
 let started = 0;     // when it started
 let runLayers = [];  // the layers it turns the lines of; none for all
 let summary = null;  // the last run's numbers, as the stand-in counted them
-let workerHolds = null;  // the bytes of the drawing the worker holds
+let workerHolds = 0;     // the version of the drawing the worker holds
 let stepping = false;    // the drawing being read again is a step back or forth
-let saved = null;        // the bytes last saved or opened: others on leaving would be lost
+let saved = 0;           // the version of the drawing last saved or opened: others would be lost on leaving
+let versions = 0;        // each drawing's bytes, as opened or changed, get a number
+let stepped = 0;         // the step being read: -1 back, 1 forth
 // The steps to go back and forth: each what turns the drawing as it is into the one before
 // (or after), as the places that differ and what stood there; never a copy of a drawing.
 const history = { back: [], forth: [] };
@@ -61,7 +63,7 @@ const WORDS = {
         stoppedNothing: "中止しました。",
         stoppedForChange: "回転の途中で設定が変わったので中止しました。図面は変わっていません。" +
                           "表示中の設定で回転するには、もう一度「線を回転」を押してください。",
-        indicated: "指示点：{x}, {y}。",
+        indicated: "指示点：{x}, {y}。", undone: "1 段元に戻しました。", redone: "1 段やり直しました。",
         beyond: "±{limit} を超える座標の線は、ほかの線と一緒には描けないので表示していません。",
         // Why a drawing or a run was refused, by the stand-in's reason: values as it gives them.
         why_binary: "{name} はバイナリ形式の DXF です。CAD で ASCII 形式の DXF として保存し直してから開いてください。",
@@ -118,7 +120,7 @@ const WORDS = {
         stoppedNothing: "Stopped.",
         stoppedForChange: "Stopped, since the settings changed while the lines were being tilted; nothing is " +
                           "changed. Tilt again for the settings shown.",
-        indicated: "Indicated point {x}, {y}.",
+        indicated: "Indicated point {x}, {y}.", undone: "Undone one step.", redone: "Redone one step.",
         beyond: "Some lines reach beyond \u00b1{limit}, too far to be drawn with the others: the view shows the rest.",
         why_binary: "{name} is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again.",
         why_notCode: "Line {line} of the drawing (\"{text}\") is not a DXF group code, so the file cannot be read: " +
@@ -279,7 +281,7 @@ async function open(file) {
         return;
     }
     worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
-    workerHolds = opening;
+    workerHolds = versions + 1;  // the version the drawing will have once opened
 }
 
 function opened(message) {
@@ -299,16 +301,19 @@ function opened(message) {
         // A step back or forth: the same drawing as it was, seen where it was, its layers as ticked.
         stepping = false;
         const ticked = chosenLayers();
-        drawing = { name: drawing.name, bytes: opening, shown: message.shown };
+        drawing = { name: drawing.name, bytes: opening, shown: message.shown, version: drawing.version };
+        opening = null;
         setBusy(false);
         showLayers(message.shown.layers, ticked);
-        say(null);
+        complain(null);
+        say(stepped < 0 ? "undone" : "redone");
         $("save").disabled = !changed();
         draw();
         return;
     }
-    drawing = { name: message.name, bytes: opening, shown: message.shown };
-    saved = opening;
+    drawing = { name: message.name, bytes: opening, shown: message.shown, version: ++versions };
+    opening = null;
+    saved = drawing.version;
     $("save-name").value = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
     setBusy(false);
     showLayers(message.shown.layers);
@@ -363,7 +368,7 @@ function numberText(id, what) {
 }
 
 function run() {
-    if (!drawing)
+    if (!drawing || running || stepping)
         return;
     complain(null);
     let options;
@@ -401,9 +406,9 @@ function run() {
     runLayers = options.layers;
     running = true;
     // The worker keeps the drawing it opened: sent again only to a worker started since.
-    const holds = workerHolds === drawing.bytes;
+    const holds = workerHolds === drawing.version;
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: holds ? null : drawing.bytes.slice(), options });
-    workerHolds = drawing.bytes;
+    workerHolds = drawing.version;
 }
 
 function finished(message) {
@@ -414,7 +419,7 @@ function finished(message) {
     $("summary").textContent = summary ? summaryText(summary) : message.stdout;
     if (message.status !== 0 || !message.bytes) {
         result = null;
-        $("save").disabled = true;
+        $("save").disabled = !changed();
         say(null);
         const why = message.stderr.replace(/^linetilt-host: /gm, "").trim();
         if (why || message.reason)
@@ -440,7 +445,7 @@ function finished(message) {
     if (result.after && result.changes) {
         history.back.push(result.changes);
         history.forth = [];
-        drawing = { name: drawing.name, bytes: result.bytes, shown: result.after };
+        drawing = { name: drawing.name, bytes: result.bytes, shown: result.after, version: ++versions };
     }
     $("save").disabled = !changed();
     showSteps();
@@ -469,7 +474,7 @@ function save() {
     if (!drawing || !changed())
         return;
     const name = saveName();
-    saved = drawing.bytes;
+    saved = drawing.version;
     const link = document.createElement("a");
     link.href = URL.createObjectURL(new Blob([drawing.bytes], { type: "application/octet-stream" }));
     link.download = name;
@@ -491,7 +496,7 @@ function startWorker() {
 function stop() {
     worker.terminate();
     worker = startWorker();
-    workerHolds = null;
+    workerHolds = 0;
     ++jobs;  // whatever the old one said is no longer awaited
     running = false;
     setBusy(false);
@@ -752,9 +757,9 @@ function setPoint(px, py) {
 
 // --- steps back and forth ------------------------------------------------------------------
 
-// Whether the drawing shown differs from the one opened, or a step undone can be made again.
+// Whether the drawing shown differs from the one opened.
 function changed() {
-    return history.back.length > 0 || history.forth.length > 0;
+    return history.back.length > 0;
 }
 
 function showSteps() {
@@ -800,14 +805,15 @@ function step(direction) {
     const { bytes, back } = applyPatch(drawing.bytes, from.pop());
     to.push(back);
     forgetResult();
-    drawing = { name: drawing.name, bytes, shown: drawing.shown };
+    drawing = { name: drawing.name, bytes, shown: drawing.shown, version: ++versions };
+    stepped = direction;
     showSteps();
     setBusy(true);
     $("stop").disabled = true;  // a moment's reading, which leaves nothing half done to stop
     opening = bytes;
     stepping = true;
     worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: bytes.slice() });
-    workerHolds = bytes;
+    workerHolds = drawing.version;
 }
 
 // --- events --------------------------------------------------------------------------------
@@ -821,7 +827,7 @@ $("undo").addEventListener("click", () => step(-1));
 $("redo").addEventListener("click", () => step(1));
 // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z step through the results, but not in a field, whose own they are.
 document.addEventListener("keydown", (e) => {
-    if (!(e.ctrlKey || e.metaKey) || e.target instanceof HTMLInputElement)
+    if (!(e.ctrlKey || e.metaKey) || (e.target instanceof HTMLInputElement && e.target.type !== "checkbox"))
         return;
     const key = e.key.toLowerCase();
     if (key === "z" || key === "y") {
@@ -838,7 +844,7 @@ for (const id of ["x", "y", "angle"]) {
 window.addEventListener("resize", draw);
 // Leaving with a drawing changed and not saved asks first.
 window.addEventListener("beforeunload", (e) => {
-    if (drawing && drawing.bytes !== saved && changed()) {
+    if (drawing && drawing.version !== saved && changed()) {
         e.preventDefault();
         e.returnValue = "";
     }

@@ -79,13 +79,28 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
         plan.drawnJob.push_back(line.selected ? static_cast<long>(plan.jobs.size()) - 1 : -1);
     }
     // Written as it goes, line by line: the jobs are the selected lines in the drawing's order.
+    // Every line ends in the drawing's line end; where the file ended one otherwise (mixed
+    // ends, none after the last), that is a change too.
     plan.write = [drawing](const Jobs& jobs, const Outcomes& outcomes,
                            const std::function<void(std::string_view)>& putPiece, Changes* changes) {
         std::size_t next = 0, at = 0;
         auto put = [&](std::string_view piece) { putPiece(piece), at += piece.size(); };
-        for (const auto& line : drawing->lines) {
+        const std::vector<DrawingLine>& lines = drawing->lines;
+        std::string_view all = drawing->file.view(), end = drawing->end;
+        auto endOf = [&](std::size_t k) {  // the line end the file gave line k
+            const char* from = lines[k].text.data() + lines[k].text.size();
+            const char* to = k + 1 < lines.size() ? lines[k + 1].text.data() : all.data() + all.size();
+            return std::string_view(from, static_cast<std::size_t>(to - from));
+        };
+        auto putEnd = [&](std::size_t k) {
+            if (changes && endOf(k) != end)
+                changes->push_back({at, end.size(), endOf(k), {}});
+            put(end);
+        };
+        for (std::size_t k = 0; k < lines.size(); ++k) {
+            const DrawingLine& line = lines[k];
             if (!line.selected) {
-                put(line.text), put(drawing->end);
+                put(line.text), putEnd(k);
                 continue;
             }
             for (; next < jobs.size() && jobs[next].id < line.number; ++next) {
@@ -97,11 +112,11 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
                 std::string record = keepPivot(jobs[next], outcome);
                 if (changes)
                     changes->push_back({at, record.size(), line.text, {}});
-                put(record), put(drawing->end);
+                put(record), putEnd(k);
             } else if (outcome.collapsed) {
-                put(jobs[next].record), put(drawing->end);  // left as it was
+                put(jobs[next].record), putEnd(k);  // left as it was
             } else if (changes) {
-                changes->push_back({at, 0, line.text, drawing->end});  // gone, as in the host
+                changes->push_back({at, 0, line.text, endOf(k)});  // gone, as in the host
             }
         }
     };

@@ -119,7 +119,9 @@ function native(name, bytes, args) {
     await page.locator("#view").focus();
     await page.keyboard.press("Control+z");
     await settle();
-    check((await save()).equals(dxf) && await page.isDisabled("#undo"), "drawing.dxf undone twice: not the bytes opened");
+    const shownBytes = async () => Buffer.from(await page.evaluate(() => Array.from(drawing.bytes)));
+    check((await shownBytes()).equals(dxf) && await page.isDisabled("#undo") && await page.isDisabled("#save"),
+          "drawing.dxf undone twice: not the bytes opened, or something to save");
     await page.keyboard.press("Control+y");
     await settle();
     check((await save()).equals(once), "drawing.dxf redone once: not the first tilt's bytes");
@@ -139,7 +141,17 @@ function native(name, bytes, args) {
     check((await save()).equals(native("drawing.txt", records, ["--at", "0,0"]).bytes), "drawing.txt tilted: the bytes differ");
     await page.click("#undo");
     await settle();
-    check((await save()).equals(records), "drawing.txt undone: not the bytes opened");
+    check((await shownBytes()).equals(records), "drawing.txt undone: not the bytes opened");
+    // Mixed line ends and none after the last line: undone to the very bytes.
+    const mixed = Buffer.from("lc2\r\n 10 0 60 0\n -60 10 -10 10\r\n 5 5 5 5\n 0 20 0 70");
+    await open("mixed.txt", mixed);
+    await tilt();
+    await tilt();
+    await page.keyboard.press("Control+z");
+    await settle();
+    await page.keyboard.press("Control+z");
+    await settle();
+    check((await shownBytes()).equals(mixed), "mixed.txt undone: not the bytes opened");
 
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
