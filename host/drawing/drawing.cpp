@@ -89,7 +89,7 @@ bool readDrawing(FileBytes file, const std::string& name, const std::set<long>& 
             line.selected = selection.empty() || selection.count(number) > 0;
         } else if (!text.empty() && text[0] != '#') {
             error = name + ":" + std::to_string(number) + ": not a record of a drawing: " + excerpt(text);
-            because("notRecord", {{"line", std::to_string(number)}, {"text", hostText(std::string(excerpt(text)))}});
+            because("notRecord", {{"line", std::to_string(number)}, {"text", hostText(excerpt(text))}});
             return false;
         }
         if (line.isLine) {

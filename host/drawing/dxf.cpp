@@ -290,26 +290,14 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
     return true;
 }
 
-namespace {
-
-bool plainAscii(std::string_view raw)
-{
-    for (char c : raw)
-        if (static_cast<unsigned char>(c) >= 0x80 || c == '\\')
-            return false;
-    return true;
-}
-
-}  // namespace
-
 std::string DxfDrawing::nameOf(std::string_view raw) const
 {
-    return plainAscii(raw) ? std::string(raw) : named(raw).first;
+    return plainName(raw) ? std::string(raw) : named(raw).first;
 }
 
 std::string DxfDrawing::keyOf(std::string_view raw) const
 {
-    return plainAscii(raw) ? foldedName(raw) : named(raw).second;
+    return plainName(raw) ? foldedName(raw) : named(raw).second;
 }
 
 const std::pair<std::string, std::string>& DxfDrawing::named(std::string_view raw) const

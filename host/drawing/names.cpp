@@ -102,12 +102,17 @@ void NameCoding::take(std::string_view variable, int code, std::string_view valu
     }
 }
 
+bool plainName(std::string_view raw)
+{
+    for (char c : raw)
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '\\')
+            return false;
+    return true;
+}
+
 std::string decodedName(std::string_view raw, const NameCoding& coding)
 {
-    bool plain = true;
-    for (char c : raw)
-        plain = plain && static_cast<unsigned char>(c) < 0x80 && c != '\\';
-    if (plain)
+    if (plainName(raw))
         return std::string(raw);
     bool whole = false;
     std::string text;

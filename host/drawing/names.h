@@ -19,3 +19,6 @@ struct NameCoding {
 // \M+NXXXX escapes; a byte that begins no character is written \xHH. A drawing whose header
 // says nothing (a bare ENTITIES section, say) has its names taken as UTF-8 where they are that.
 std::string decodedName(std::string_view raw, const NameCoding& coding);
+
+// Whether `raw` is a name that decodes to itself: ASCII with no escape.
+bool plainName(std::string_view raw);
