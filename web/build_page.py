@@ -5,6 +5,8 @@ Usage: build_page.py WEB_SOURCES TOOL_JS HOST_JS OUT_HTML"""
 import base64, os, sys
 
 sources, tool, host, out = sys.argv[1:5]
+# The page's own scripts, in this order: each later one may use what the earlier ones define.
+PAGE = ["words.js", "page.js"]
 read = lambda path: open(path, encoding="utf-8").read()
 wasm = lambda script: base64.b64encode(open(script[:-3] + ".wasm", "rb").read()).decode()
 modules = f'const WASM = {{ tool: "{wasm(tool)}", host: "{wasm(host)}" }};'
@@ -12,7 +14,7 @@ worker = "\n".join([modules, read(tool), read(host), read(os.path.join(sources, 
                     read(os.path.join(sources, "worker.js"))])
 page = read(os.path.join(sources, "page.html"))
 for name, text in [("STYLE", read(os.path.join(sources, "page.css"))), ("WORKER", worker),
-                   ("PAGE", read(os.path.join(sources, "page.js")))]:
+                   ("PAGE", "\n".join(read(os.path.join(sources, name)) for name in PAGE))]:
     if "</script" in text.lower() or "<!--" in text:
         sys.exit(f"build_page.py: {name} holds text that would end its script element")
     page = page.replace(f"/*{name}*/", text, 1)
