@@ -100,24 +100,32 @@ function drawingName(name) {
     return base.startsWith("-") ? "_" + base : base;
 }
 
+// Names packed each after its length in bytes (32 bits, little-endian), as strings.
+function unpackNames(packed) {
+    const names = [], decoder = new TextDecoder();
+    for (let at = 0; at + 4 <= packed.length;) {
+        const size = (packed[at] | packed[at + 1] << 8 | packed[at + 2] << 16 | packed[at + 3] << 24) >>> 0;
+        names.push(size === 0 ? "" : decoder.decode(packed.subarray(at + 4, at + 4 + size)));
+        at += 4 + size;
+    }
+    return names;
+}
+
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
-// layers (indexes into `layers`), the entities not drawn; or `error` with the stand-in's message.
+// layers (indexes into `layers`), what names each line to the stand-in (`handles`, "" where it
+// has none, for --handle; `numbers`, its line in the file, for --select), the entities not
+// drawn; or `error` with the stand-in's message.
 function readShown(host, prefix) {
     const FS = host.FS;
     const file = (suffix) => FS.readFile(prefix + suffix);
     const copy = (bytes, Type) => new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
-    // Each name after its length in bytes (32 bits, little-endian).
-    const packed = file(".names"), layers = [];
-    for (let at = 0; at + 4 <= packed.length;) {
-        const size = packed[at] | packed[at + 1] << 8 | packed[at + 2] << 16 | packed[at + 3] << 24;
-        layers.push(new TextDecoder().decode(packed.subarray(at + 4, at + 4 + size)));
-        at += 4 + size;
-    }
     return {
         lines: copy(file(".lines"), Float64Array),
         colours: copy(file(".colours"), Uint32Array),
         layerOf: copy(file(".layers"), Uint32Array),
-        layers,
+        layers: unpackNames(file(".names")),
+        handles: unpackNames(file(".handles")),
+        numbers: copy(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
     };
 }
@@ -151,19 +159,24 @@ function reasonOf(host) {
 }
 
 // The stand-in's arguments for a run, as they would be typed: DRAWING --at X,Y -o NEW, the
-// layers chosen, and after "--" the tool's angle switch when it is not the tool's own default.
+// layers chosen, the lines picked (`handles` and `numbers`, as readShown gives them), and after
+// "--" the tool's angle switch when it is not the tool's own default.
 function standInArguments(name, options) {
     const args = [name, "--at", options.at, "-o", "/result/" + name];
     // Joined to its option: a layer may be named "--" or begin with a dash.
     for (const layer of options.layers || [])
         args.push("--layer=" + layer);
+    if (options.handles && options.handles.length > 0)
+        args.push("--handle=" + Array.from(options.handles).join(","));
+    if (options.numbers && options.numbers.length > 0)
+        args.push("--select=" + Array.from(options.numbers).join(","));
     if (options.angle !== undefined && options.angle !== "" && Number(options.angle) !== 10)
         args.push("--", "/p" + options.angle);
     return args;
 }
 
-// Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, angle, and
-// view: true for what the page draws after}: its exit status, summary and messages, and the
+// Runs the stand-in on the drawing with `options` {at: "X,Y" as typed, layers, handles, numbers,
+// angle, and view: true for what the page draws after}: its exit status, summary and messages, and the
 // new drawing's bytes with `after` {lines, kept: the index in the drawing's view of each of
 // them} and `pivots`.
 function runDrawing(createHost, createTool, drawing, options, onRun) {

@@ -20,7 +20,7 @@ self.onmessage = (event) => {
             const opened = openDrawing(host, tool, drawing);
             const s = opened.shown;
             self.postMessage({ kind: "opened", id: job.id, ...opened },
-                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer] : []);
+                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer] : []);
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });

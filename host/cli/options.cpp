@@ -79,10 +79,11 @@ bool parseOptions(int argc, char** argv, Options& o, Failure& failure)
                          "FILE");
     app.add_option("-o", o.output, "write the new drawing here (- for standard output)")->check(named);
     app.add_option("--svg", o.picture, "draw the drawing before and after here (- for standard output)")->check(named);
-    app.add_option("--select", select, "record text: the line numbers of the lines to turn")
+    app.add_option("--select", select,
+                   "turn only the lines on these line numbers of the file (a DXF LINE's is that of its \"0\")")
         ->check(CLI::Validator(checkLineNumbers, "N,N,..."));
     app.add_option("--layer", o.layers, "DXF: turn only lines on this layer (any ASCII case); may repeat");
-    app.add_option("--handle", handles, "DXF: turn only the lines of these handles")
+    app.add_option("--handle", handles, "DXF: turn only the lines of these handles (and those --select names)")
         ->check(CLI::Validator(checkHandles, "H,H,..."));
     app.add_option("--timeout", timeout, "stop the tool after this many seconds (default 30)")
         ->check(CLI::Validator(

@@ -125,9 +125,6 @@ bool recordPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
 
 bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
 {
-    if (!o.selection.empty())
-        return failed(failure, USAGE,
-                      "--select is for record text; " + o.drawing + " is a DXF drawing: use --layer or --handle");
     std::set<std::string> layers, handles;
     for (const auto& layer : o.layers)
         layers.insert(foldedName(layer));
@@ -146,6 +143,7 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     LargeTable<DxfValues> values;  // where the values of each job's LINE lie
     reserveLarge(values, most);
     std::set<std::string> named, onLayers;  // the handles and the layers that selected a line
+    std::set<long> numbered;                // the line numbers that selected one
     std::string refusal;  // for the first selected line that cannot be taken
     struct Drawn {
         Segment segment;
@@ -155,11 +153,16 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
     std::vector<Drawn> drawn;  // its colour is known once the whole file is read
     auto take = [&](const DxfLine& line) {
         bool selectable = line.modelSpace && (layers.empty() || layers.count(drawing->keyOf(line.layer)));
-        bool selected = selectable && (handles.empty() || handles.count(handleKey(line.handle)));
+        // A LINE without a handle is named by the line number the stand-in's messages give it.
+        bool byName = !handles.empty() && handles.count(handleKey(line.handle));
+        bool byNumber = !o.selection.empty() && o.selection.count(line.line);
+        bool selected = selectable && ((handles.empty() && o.selection.empty()) || byName || byNumber);
         if (selected && line.problem != 0 && refusal.empty())
             refusal = where(line) + ": " + problemOf(*drawing, line) + "; nothing is written";
-        if (selected && !handles.empty())
+        if (selected && byName)
             named.insert(handleKey(line.handle));
+        if (selected && byNumber)
+            numbered.insert(line.line);
         if (selected && !layers.empty())
             onLayers.insert(drawing->keyOf(line.layer));
         if (!line.modelSpace || line.problem != 0) {
@@ -194,12 +197,21 @@ bool dxfPlan(const Options& o, FileBytes bytes, Plan& plan, Failure& failure)
             return failed(failure, USAGE,
                           "--handle " + handle + ": " + o.drawing + " has no LINE of that handle in the model space" +
                               (layers.empty() ? "" : " on the layers named") + "; nothing is written");
+    for (long number : o.selection)
+        if (!numbered.count(number))
+            return failed(failure, USAGE,
+                          "--select " + std::to_string(number) + ": " + o.drawing + " has no LINE at line " +
+                              std::to_string(number) + " in the model space" +
+                              (layers.empty() ? "" : " on the layers named") + "; nothing is written");
     // A layer name mistyped, or mangled on its way, would otherwise turn nothing and say nothing of it.
     for (const auto& layer : o.layers)
         if (!onLayers.count(foldedName(layer)))
             return because("noLayer", {{"layer", layer}}), failed(failure, USAGE,
                           "--layer " + layer + ": " + o.drawing + " has no LINE on that layer in the model space" +
-                              (handles.empty() ? "" : " of the handles named") + "; nothing is written");
+                              (handles.empty() && o.selection.empty() ? ""
+                               : o.selection.empty()                  ? " of the handles named"
+                                                                      : " of the lines named") +
+                              "; nothing is written");
     plan.write = [drawing, values = std::move(values)](const Jobs& jobs, const Outcomes& outcomes,
                                                        const std::function<void(std::string_view)>& put, Changes* changes) {
         DxfWriter writer(*drawing, put, changes);

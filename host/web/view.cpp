@@ -9,6 +9,7 @@
 #include <utility>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/codepages.h"
@@ -27,8 +28,17 @@ struct Shown {
     std::vector<std::uint32_t> colours;  // 0xRRGGBB
     std::vector<std::uint32_t> layers;   // index into `names`
     std::vector<std::string> names;      // the DXF layers, in the order first met; none for record text
+    std::string handles;                 // each line's handle after its length, as .names; empty for none
+    std::vector<std::uint32_t> numbers;  // each line's number in the file, which --select takes
     int notDrawn = 0;
 };
+
+// A name after its length (32 bits): a name may hold any byte, a line end among them.
+void pack(std::string& packed, std::string_view name)
+{
+    std::uint32_t size = static_cast<std::uint32_t>(name.size());
+    packed.append(reinterpret_cast<const char*>(&size), sizeof size).append(name);
+}
 
 std::uint32_t rgb(const std::string& hash)
 {
@@ -54,6 +64,8 @@ std::string read(const std::string& path, Shown& shown)
                 shown.segments.push_back(line.segment);
                 shown.colours.push_back(rgb(hostColour(colourOf(*line.attributes))));
                 shown.layers.push_back(0);
+                pack(shown.handles, "");
+                shown.numbers.push_back(static_cast<std::uint32_t>(line.number));
             }
         return "";
     }
@@ -71,6 +83,8 @@ std::string read(const std::string& path, Shown& shown)
         shown.segments.push_back(line.segment);
         shown.layers.push_back(at->second);
         colours.push_back(line.colour);
+        pack(shown.handles, line.handle);
+        shown.numbers.push_back(static_cast<std::uint32_t>(line.line));
     };
     if (!readDxf(std::move(bytes), drawing, take, problem))
         return problem;
@@ -97,16 +111,15 @@ bool write(const std::string& path, const void* data, std::size_t size)
 
 bool writeShown(const std::string& prefix, const Shown& shown)
 {
-    // Each name after its length (32 bits): a name may hold any byte, a line end among them.
     std::string names;
-    for (const auto& name : shown.names) {
-        std::uint32_t size = static_cast<std::uint32_t>(name.size());
-        names.append(reinterpret_cast<const char*>(&size), sizeof size).append(name);
-    }
+    for (const auto& name : shown.names)
+        pack(names, name);
     return write(prefix + ".lines", shown.segments.data(), shown.segments.size() * sizeof(Segment)) &&
            write(prefix + ".colours", shown.colours.data(), shown.colours.size() * 4) &&
            write(prefix + ".layers", shown.layers.data(), shown.layers.size() * 4) &&
            write(prefix + ".names", names.data(), names.size()) &&
+           write(prefix + ".handles", shown.handles.data(), shown.handles.size()) &&
+           write(prefix + ".numbers", shown.numbers.data(), shown.numbers.size() * 4) &&
            write(prefix + ".other", std::to_string(shown.notDrawn).data(), std::to_string(shown.notDrawn).size());
 }
 
@@ -204,7 +217,8 @@ void keepAfter(const Plan& plan, const Outcomes& outcomes, const Changes& change
 extern "C" {
 
 // Writes DRAWING's lines as OUT.lines (x1 y1 x2 y2, doubles), OUT.colours, OUT.layers (32 bits
-// each) and OUT.names; 0, or 1 with the reason in linetilt_error().
+// each) and OUT.names; what names each line as OUT.handles (as .names) and OUT.numbers (32
+// bits); 0, or 1 with the reason in linetilt_error().
 EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
 {
     Shown shown;

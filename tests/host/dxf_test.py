@@ -161,7 +161,9 @@ def refusals():
             (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "doors"], 2, "--handle 36"),
             (open(EXAMPLE, "rb").read(), ["--layer", "walls", "--layer", "wals"], 2, "--layer wals"),
             (open(EXAMPLE, "rb").read(), ["--handle", "36", "--layer", "walls", "--layer", "doors"], 2, "--layer doors"),
-            (good.encode(), ["--select", "3"], 2, "--select")]:
+            (good.encode(), ["--select", "3"], 2, "--select 3: in.dxf has no LINE at line 3"),
+            (open(EXAMPLE, "rb").read(), ["--select", "2243,2515"], 2, "--select 2515"),  # the paper-space line
+            (open(EXAMPLE, "rb").read(), ["--select", "2243", "--layer", "doors"], 2, "--select 2243")]:
         got, out, err, result = host(data, "--at", "0,0", *args)
         check(got == status and message in err and result is None, f"refusal {message}: {got} {err}")
 
@@ -205,6 +207,15 @@ def exact_and_batched():
     # Named by handle (in any case), whatever the file's name; a line of no length stays, counted.
     status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a,0036", name="d.txt")
     check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"handles: {out}{err}")
+    # Named by the line number its messages give it: R12 LINEs have no handle. With --handle,
+    # the lines either names.
+    rows = [line(0, 0, 10, 0), line(0, 5, 10, 5), line(0, 9, 10, 9)]
+    status, out, err, result = host(R12.format("".join(rows)).encode(), "--at", "0,0", "--select", "17")
+    check(status == 0 and out.startswith("1 lines selected, 1 turned") and result.startswith(b"  0\nSECTION")
+          and (rows[0] + rows[1]).encode() not in result and (rows[0]).encode() in result
+          and rows[2].encode() in result, f"--select on DXF: {out}{err}")
+    status, out, err, result = host(open(EXAMPLE, "rb").read(), "--at", "0,0", "--handle", "3a", "--select", "2243")
+    check(status == 0 and out.startswith("2 lines selected, 2 turned"), f"--handle and --select: {out}{err}")
     # A line of no length stays, counted as dropped; one too short for the tool's twelve decimals,
     # which comes back with both ends equal, stays as it was too, counted on its own line.
     # A coordinate too small for a double is read as 0.

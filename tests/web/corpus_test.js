@@ -64,10 +64,34 @@ if (randomLines.length > 0) {
     runs.push(...angles.map((angle) => ["random.txt", { at: "12.5,-7.25", angle }]));
 }
 runs.push(...files.map((file, n) => [file, cases[n % cases.length]]));
+// Lines picked on the page reach the stand-in as its own switches: every third line of the
+// view, by its handle where it has one the switch takes, else by its line number; the stand-in
+// must select those and no other.
+const hexHandle = /^[0-9A-Fa-f]{1,16}$/;
+runs.push(...files.map((file) => [file, { at: "3,4", angle: "15", pick: true }]));
+function pick(name, bytes, options) {
+    const shown = engine.openDrawing(createHost, createTool, { name, bytes }).shown;
+    if (!shown || shown.numbers.length < 2)
+        return null;
+    const handles = new Set(), numbers = [];
+    for (let i = 0; i < shown.numbers.length; i += 3)
+        if (i % 2 === 0 && hexHandle.test(shown.handles[i]))
+            handles.add(shown.handles[i]);
+        else
+            numbers.push(shown.numbers[i]);
+    const named = new Set(numbers);
+    const selected = shown.numbers.filter((n, i) => named.has(n) || handles.has(shown.handles[i])).length;
+    return { options: { ...options, handles: [...handles], numbers }, selected };
+}
 
 runs.forEach(([file, options]) => {
     const name = path.basename(file);
     const bytes = made[file] || fs.readFileSync(file);
+    let picked = null;
+    if (options.pick && !(picked = pick(name, bytes, options)))
+        return;
+    if (picked)
+        options = picked.options;
     fs.writeFileSync(path.join(work, name), bytes);
     fs.rmSync(path.join(work, "new"), { force: true });
     const native = spawnSync(path.resolve(opts.host), engine.standInArguments(name, options).map((a) => a.startsWith("/result/") ? "new" : a),
@@ -83,6 +107,8 @@ runs.forEach(([file, options]) => {
         problems.push(`messages ${JSON.stringify(web.stderr)}, native ${JSON.stringify(native.stderr.toString())}`);
     if ((web.bytes === undefined) !== (nativeBytes === null) || (nativeBytes && !nativeBytes.equals(Buffer.from(web.bytes))))
         problems.push("the new drawing differs");
+    if (picked && !web.stdout.startsWith(`${picked.selected} lines selected`))
+        problems.push(`${picked.selected} lines picked, but: ${JSON.stringify(web.stdout + web.stderr)}`);
     if (problems.length) {
         ++failed;
         console.log(`FAIL: ${file} (--at ${options.at}, angle ${options.angle}): ${problems.join("; ")}`);
