@@ -162,7 +162,8 @@ bool printSummary(const Options& o, const Plan& plan, DrawingKind kind, const Ta
                  {"first", number(tally.modes[1])},
                  {"middle", number(tally.modes[2])},
                  {"second", number(tally.modes[3])},
-                 {"runs", number(answers.streams.size())}});
+                 {"runs", number(answers.streams.size())},
+                 {"kind", kind == DrawingKind::Records ? "records" : "dxf"}});
 #endif
     if (std::fflush(summary) != 0 || std::ferror(summary))
         return failed(failure, NOT_WRITTEN, std::string("cannot write the summary: ") + std::strerror(errno) +

@@ -6,7 +6,8 @@ import base64, os, sys
 
 sources, tool, host, out = sys.argv[1:5]
 # The page's own scripts, in this order: each later one may use what the earlier ones define.
-PAGE = ["words.js", "page.js"]
+# engine.js gives the page the stand-in's arguments, for the command line it shows.
+PAGE = ["words.js", "engine.js", "pick.js", "page.js"]
 read = lambda path: open(path, encoding="utf-8").read()
 wasm = lambda script: base64.b64encode(open(script[:-3] + ".wasm", "rb").read()).decode()
 modules = f'const WASM = {{ tool: "{wasm(tool)}", host: "{wasm(host)}" }};'

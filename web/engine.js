@@ -163,6 +163,8 @@ function reasonOf(host) {
 // "--" the tool's angle switch when it is not the tool's own default.
 function standInArguments(name, options) {
     const args = [name, "--at", options.at, "-o", "/result/" + name];
+    if (options.picture)
+        args.push("--svg", "/result/" + name + ".svg");
     // Joined to its option: a layer may be named "--" or begin with a dash.
     for (const layer of options.layers || [])
         args.push("--layer=" + layer);
@@ -202,6 +204,8 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     const out = "/result/" + name;
     if (result.status === 0 && host.FS.analyzePath(out).exists)
         result.bytes = host.FS.readFile(out);
+    if (result.status === 0 && options.picture && host.FS.analyzePath(out + ".svg").exists)
+        result.picture = host.FS.readFile(out + ".svg");
     if (result.bytes && options.view && host.FS.analyzePath("/after.lines").exists) {
         const read = (file, Type) => {
             const bytes = host.FS.readFile(file);

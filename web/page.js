@@ -14,7 +14,9 @@ let running = false; // a run is in flight
 let jobs = 0;        // the id of the newest request; older answers are ignored
 let runs = 1;        // the runs of the tool the current run makes, for the progress bar
 let started = 0;     // when it started
-let runLayers = [];  // the layers it turns the lines of; none for all
+let runOf = null;    // the options the current run was given, and the lines picked for it
+let picks = null;    // for each line of the drawing shown, 1 where the user picked it
+let pickCount = 0;   // how many are: none, and the lines of the ticked layers turn
 let summary = null;  // the last run's numbers, as the stand-in counted them
 let workerHolds = 0;     // the version of the drawing the worker holds
 let stepping = false;    // the drawing being read again is a step back or forth
@@ -63,18 +65,26 @@ function show(id, key, values) {
 function say(key, values) { show("status", key || null, values); }
 function complain(key, values) { show("message", key || null, values); }
 function complainText(text) { show("message", text ? () => text : null); }
-// The summary of a run in the page's words, from the stand-in's numbers; in English, lines
-// counted as "1 line", "2 lines".
+// The summary of a run in the page's words, from the stand-in's numbers, grouped by digits;
+// in English lines are counted as "1 line", "2 lines".
 function summaryText(values) {
-    const count = (n) => language === "en" && ["selected", "turned", "dropped", "collapsed", "stretched"].includes(n)
-        ? values[n] + (values[n] === "1" ? " line" : " lines") : values[n];
-    const filled = Object.fromEntries(Object.keys(values).map((n) => [n, count(n)]));
-    const lines = [w("sumTurned", filled)];
-    for (const [key, value] of [["sumDropped", "dropped"], ["sumCollapsed", "collapsed"], ["sumStretched", "stretched"]])
-        if (values[value] !== "0")
-            lines.push(w(key, filled));
-    lines.push(w("sumPivots", values), w("sumRuns", values));
-    return lines.join("\n");
+    const n = (name) => Number(values[name]);
+    const grouped = (count) => count.toLocaleString(language === "ja" ? "ja-JP" : "en-US");
+    const lines = (count) => grouped(count) + (language !== "en" ? "" : count === 1 ? " line" : " lines");
+    const pivots = [["sumPivot1", "first"], ["sumPivot2", "middle"], ["sumPivot3", "second"]]
+        .filter(([, name]) => n(name) > 0).map(([key, name]) => w(key, { n: grouped(n(name)) }));
+    const out = [w("sumTurned", { turned: lines(n("turned")), angle: values.angle,
+                                  about: pivots.length ? w("sumAbout", { pivots: pivots.join(w("sumPivotJoin")) }) : "" })];
+    if (n("selected") !== n("turned"))
+        out.push(w("sumSelected", { selected: lines(n("selected")) }));
+    // A line of no length is gone from the host's record text, and stays in a DXF drawing.
+    const counted = [[values.kind === "records" ? "sumDropped" : "sumKept", "dropped"], ["sumCollapsed", "collapsed"],
+                     ["sumStretched", "stretched"]];
+    for (const [key, name] of counted)
+        if (n(name) > 0)
+            out.push(w(key, { [name]: lines(n(name)) }));
+    out.push(w("sumRuns", { runs: grouped(n("runs")) }));
+    return out.join("\n");
 }
 
 // The stand-in's refusal in the page's words where its reason is known, else as it said it.
@@ -102,15 +112,28 @@ function speak() {
             show(id, said[id].key, said[id].values);
     if (summary)
         $("summary").textContent = summaryText(summary);
+    showPicked();
+    showCommand();
 }
 
+// The control used to start the work, which disabling drops the focus from: given it back after.
+let focusBack = null;
+
 function setBusy(busy) {
+    if (busy && document.activeElement && document.activeElement !== document.body)
+        focusBack = document.activeElement;
     $("run").disabled = busy || !drawing;
     $("stop").disabled = !busy;
     $("file").disabled = busy;
     $("undo").disabled = busy || history.back.length === 0;
     $("redo").disabled = busy || history.forth.length === 0;
+    $("save-picture").disabled = busy || history.back.length === 0;
     document.body.setAttribute("aria-busy", busy ? "true" : "false");
+    if (!busy && focusBack && (!document.activeElement || document.activeElement === document.body) &&
+        !focusBack.disabled)
+        focusBack.focus();
+    if (!busy)
+        focusBack = null;
 }
 
 // The drawing, the point, the angle or the layers changed: the last result was for others,
@@ -124,6 +147,7 @@ function forgetResult() {
     $("save").disabled = !changed();
     $("summary").textContent = "";
     draw();
+    showCommand();
     return stopped;
 }
 
@@ -183,6 +207,11 @@ function opened(message) {
         const ticked = chosenLayers();
         drawing = { name: drawing.name, bytes: opening, shown: message.shown, version: drawing.version };
         opening = null;
+        // The picks stand where the lines are the same lines; a step that brings back lines
+        // the tool dropped moves them, and the picks go.
+        if (!picks || picks.length !== message.shown.lines.length / 4)
+            picks = new Uint8Array(message.shown.lines.length / 4);
+        countPicks();
         setBusy(false);
         showLayers(message.shown.layers, ticked);
         complain(null);
@@ -193,6 +222,8 @@ function opened(message) {
     }
     drawing = { name: message.name, bytes: opening, shown: message.shown, version: ++versions };
     opening = null;
+    picks = new Uint8Array(message.shown.lines.length / 4);
+    countPicks();
     saved = drawing.version;
     $("save-name").value = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
     setBusy(false);
@@ -202,6 +233,7 @@ function opened(message) {
     say(() => w("opened", { name: drawing.name, count, lines: count === 1 ? "line" : "lines",
                             others: notDrawn ? w(notDrawn === 1 ? "oneOther" : "others", { count: notDrawn }) : "" }));
     fit();
+    showCommand();
 }
 
 function showLayers(layers, ticked) {
@@ -214,7 +246,7 @@ function showLayers(layers, ticked) {
         check.type = "checkbox";
         check.checked = !ticked || ticked.includes(name);
         check.dataset.layer = i;
-        check.addEventListener("change", settingChanged);
+        check.addEventListener("change", layerTicked);
         label.append(check, " " + name);
         box.append(label);
     });
@@ -237,14 +269,46 @@ function halfWidth(text) {
             : String.fromCharCode(c.charCodeAt(0) - 0xfee0)).trim();
 }
 
-function numberText(id, what) {
+function numberText(id, what, mark = true) {
     const text = halfWidth($(id).value), typed = $(id).value.trim();
+    const bad = (words) => { if (mark) $(id).setAttribute("aria-invalid", "true"); return words; };
     // A number field holds "" for what is not a number: the browser says which.
     if (text === "" && !$(id).validity.badInput)
-        throw () => w("missing", { what: w(what), click: id === "angle" ? "" : w("missingClick") });
+        throw bad(() => w("missing", { what: w(what), click: id === "angle" ? "" : w("missingClick") }));
     if (!/^[+-]?(\d+\.?\d*|\.\d+)([eE][+-]?\d+)?$/.test(text) || !isFinite(Number(text)))
-        throw () => w("notNumber", { what: w(what), text: typed });
+        throw bad(() => w("notNumber", { what: w(what), text: typed }));
     return text;
+}
+
+// The options of a run as the settings shown give them; throws the words of what is wrong.
+function runOptions(mark = true) {
+    const at = numberText("x", "x", mark) + "," + numberText("y", "y", mark);
+    const angle = numberText("angle", "angleName", mark);
+    if (!(Math.abs(Number(angle)) < 360)) {
+        if (mark)
+            $("angle").setAttribute("aria-invalid", "true");
+        throw () => w("angleRange");
+    }
+    const options = { at, angle, layers: [] }, shown = drawing.shown;
+    if (pickCount > 0) {
+        // Lines picked one by one reach the stand-in as its own selection: a DXF line by its
+        // handle, where the file gives one, else by the line of the file it stands at.
+        options.handles = [], options.numbers = [];
+        for (let i = 0; i < picks.length; ++i)
+            if (picks[i]) {
+                if (shown.handles && shown.handles[i])
+                    options.handles.push(shown.handles[i]);
+                else
+                    options.numbers.push(shown.numbers[i]);
+            }
+    } else if (shown.layers.length > 0) {
+        options.layers = chosenLayers();
+        if (options.layers.length === 0)
+            throw () => w("chooseLayer");
+        if (options.layers.length === shown.layers.length)
+            options.layers = [];  // all of them: as the command line without --layer
+    }
+    return options;
 }
 
 function run() {
@@ -253,41 +317,33 @@ function run() {
     complain(null);
     let options;
     try {
-        const at = numberText("x", "x") + "," + numberText("y", "y");
-        const angle = numberText("angle", "angleName");
-        if (!(Math.abs(Number(angle)) < 360))
-            throw () => w("angleRange");
-        options = { at, angle, layers: [] };
-        if (drawing.shown.layers.length > 0) {
-            options.layers = chosenLayers();
-            if (options.layers.length === 0)
-                throw () => w("chooseLayer");
-            if (options.layers.length === drawing.shown.layers.length)
-                options.layers = [];  // all of them: as the command line without --layer
-        }
+        options = runOptions();
     } catch (e) {
+        say(null);  // a "Done" of before would read as this run's
         show("message", typeof e === "function" ? e : () => String(e && e.message || e));
         return;
     }
     forgetResult();
-    const chosen = new Set(options.layers.length ? options.layers : drawing.shown.layers);
-    let selected = 0;
     const shown = drawing.shown;
-    for (let i = 0; i < shown.layerOf.length; ++i)
-        if (shown.layers.length === 0 || chosen.has(shown.layers[shown.layerOf[i]]))
-            ++selected;
+    let selected = pickCount;
+    if (pickCount === 0) {
+        const chosen = new Set(options.layers.length ? options.layers : shown.layers);
+        for (let i = 0; i < shown.layerOf.length; ++i)
+            if (shown.layers.length === 0 || chosen.has(shown.layers[shown.layerOf[i]]))
+                ++selected;
+    }
     runs = Math.max(1, Math.ceil(selected / LINES_PER_RUN));
     $("progress").max = runs;
     $("progress").value = 0;
     setBusy(true);
     say(() => w("tilting", { count: selected, runs: language === "en" ? runs + (runs === 1 ? " run" : " runs") : runs }));
     started = performance.now();
-    options.view = true;
-    runLayers = options.layers;
+    runOf = { options, picks: pickCount > 0 ? picks.slice() : null };
     running = true;
     // The worker keeps the drawing it opened: sent again only to a worker started since.
     const holds = workerHolds === drawing.version;
-    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: holds ? null : drawing.bytes.slice(), options });
+    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: holds ? null : drawing.bytes.slice(),
+                         options: { ...options, view: true } });
     workerHolds = drawing.version;
 }
 
@@ -310,20 +366,14 @@ function finished(message) {
         return;
     }
     result = message;
-    result.layers = runLayers;
+    result.options = runOf.options;
+    result.picks = runOf.picks;
     result.before = drawing.shown;
-    if (result.after) {
-        // The lines after the run, with the colours and layers of the lines they were.
-        const kept = result.after.kept, shown = drawing.shown;
-        const all = kept.length === shown.colours.length;  // none gone: the same lines in the same order
-        result.after.colours = all ? shown.colours : kept.map((i) => shown.colours[i]);
-        result.after.layerOf = all ? shown.layerOf : kept.map((i) => shown.layerOf[i]);
-        result.after.layers = shown.layers;
-        result.after.notDrawn = shown.notDrawn;
-    }
+    if (result.after)
+        carryOver(result.after, drawing.shown, runOf.picks);
     // The result is the drawing now: the next tilt works on it, and Undo goes back.
     if (result.after && result.changes) {
-        history.back.push(result.changes);
+        history.back.push({ patch: result.changes, options: runOf.options });
         history.forth = [];
         drawing = { name: drawing.name, bytes: result.bytes, shown: result.after, version: ++versions };
     }
@@ -341,6 +391,34 @@ function finished(message) {
     const first = message.stdout.split("\n")[0] + ".";
     say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
     document.body.dataset.done = String(jobs);
+    showCommand();
+}
+
+// The lines after a run take what the page knows of the lines they were: colour, layer, name
+// to the stand-in, and whether picked; the rest of the drawing is as it was.
+function carryOver(after, shown, picked) {
+    const kept = after.kept;
+    const all = kept.length === shown.colours.length;  // none gone: the same lines in the same order
+    const take = (values) => all ? values : values instanceof Array ? Array.from(kept, (i) => values[i]) : kept.map((i) => values[i]);
+    after.colours = take(shown.colours);
+    after.layerOf = take(shown.layerOf);
+    after.handles = take(shown.handles);
+    after.numbers = take(shown.numbers);
+    if (!all && shown.layers.length === 0) {
+        // Record text: the line records the tool dropped are gone, and the lines after them
+        // stand that many lines higher in the file.
+        let gone = 0;
+        after.numbers = new Uint32Array(kept.length);
+        for (let j = 0, i = 0; j < kept.length; ++j, ++i) {
+            for (; i < kept[j]; ++i)
+                ++gone;
+            after.numbers[j] = shown.numbers[i] - gone;
+        }
+    }
+    for (const same of ["layers", "notDrawn", "backdrop", "marks", "leftOut"])
+        after[same] = shown[same];
+    picks = picked ? take(picked) : new Uint8Array(kept.length);
+    countPicks();
 }
 
 // The name to save under, as the user left it; the opened name with "-tilted" where it is
@@ -355,14 +433,18 @@ function save() {
         return;
     const name = saveName();
     saved = drawing.version;
+    download(drawing.bytes, name, "application/octet-stream");
+    say("saved", { name });
+}
+
+function download(bytes, name, type) {
     const link = document.createElement("a");
-    link.href = URL.createObjectURL(new Blob([drawing.bytes], { type: "application/octet-stream" }));
+    link.href = URL.createObjectURL(new Blob([bytes], { type }));
     link.download = name;
     document.body.append(link);
     link.click();
     link.remove();
     setTimeout(() => URL.revokeObjectURL(link.href), 1000);
-    say("saved", { name });
 }
 
 function startWorker() {
@@ -390,8 +472,13 @@ function answered(event) {
         return;
     if (message.kind === "opened")
         opened(message);
-    else if (message.kind === "progress")
+    else if (message.kind === "progress" && message.phase === "open") {
+        $("progress").max = 1;
+        $("progress").value = message.fraction;
+    } else if (message.kind === "progress")
         $("progress").value = Math.min(message.done, runs);
+    else if (message.kind === "result" && message.id === picturing)
+        pictured(message);
     else if (message.kind === "result")
         finished(message);
     else if (message.kind === "failed") {
@@ -484,12 +571,15 @@ function resize() {
         canvas.width = w, canvas.height = h;
 }
 
-// Lines `from` to `to` in the colour (0xRRGGBB) that `colourOf` gives their index; one path a colour.
-function strokeLines(g, shown, colourOf, width, from, to) {
+// Lines `from` to `to` (those `only` marks, where given) in the colour (0xRRGGBB) that `colourOf`
+// gives their index; one path a colour.
+function strokeLines(g, shown, colourOf, width, from, to, only) {
     const lines = shown.lines;
     const paths = new Map();
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
     for (let i = from; i < to; ++i) {
+        if (only && !only[i])
+            continue;
         const colour = colourOf(i);
         let path = paths.get(colour);
         if (path === undefined)
@@ -520,15 +610,21 @@ function draw() {
     const g = canvas.getContext("2d");
     g.fillStyle = "#ffffff";
     g.fillRect(0, 0, canvas.width, canvas.height);
+    overlaySoon();
     if (!drawing)
         return;
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
     const steps = [];
-    const stroke = (lines, colourOf, width) => {
+    const stroke = (lines, colourOf, width, only) => {
         for (let from = 0, n = lines.lines.length / 4; from < n; from += SLICE)
-            steps.push(() => strokeLines(g, lines, colourOf, width, from, Math.min(n, from + SLICE)));
+            steps.push(() => strokeLines(g, lines, colourOf, width, from, Math.min(n, from + SLICE), only));
     };
+    // The rest of the drawing behind, light: what the lines that turn stand among.
+    if (shown.backdrop && shown.backdrop.length)
+        stroke({ lines: shown.backdrop }, () => 0xdcdcdc, ratio);
+    if (shown.marks && shown.marks.length)
+        steps.push(() => drawMarks(g, shown.marks, ratio));
     // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.
     const many = shown.lines.length / 4 > 20000;
     if (result && result.after) {
@@ -545,6 +641,9 @@ function draw() {
         const all = shown.layers.length === 0;
         stroke(shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
                (many ? 1 : 1.5) * ratio);
+        // The picked lines over the rest, wide and blue.
+        if (pickCount > 0)
+            stroke(shown, () => 0x1f5fbf, 3 * ratio, picks);
     }
     steps.push(() => drawPoint(g, ratio));
     const go = () => {
@@ -557,6 +656,21 @@ function draw() {
             requestAnimationFrame(go);
     };
     go();
+}
+
+// Where a text stands: a small cross, light, as the backdrop.
+function drawMarks(g, marks, ratio) {
+    const path = new Path2D(), r = 3 * ratio;
+    for (let i = 0; i + 1 < marks.length; i += 2) {
+        const [x, y] = toScreen(marks[i], marks[i + 1]);
+        if (x >= -r && y >= -r && x <= canvas.width + r && y <= canvas.height + r) {
+            path.moveTo(x - r, y), path.lineTo(x + r, y);
+            path.moveTo(x, y - r), path.lineTo(x, y + r);
+        }
+    }
+    g.strokeStyle = "#b8b8b8";
+    g.lineWidth = ratio;
+    g.stroke(path);
 }
 
 function drawPoint(g, ratio) {
@@ -574,8 +688,9 @@ function drawPoint(g, ratio) {
 // The colour of line `i` of the result: its own where the run selected it; grey, as before the
 // run, where not, so that the turned lines alone are in colour.
 function afterColour(i) {
-    const after = result.after, layers = result.layers || [];
-    const selected = after.layers.length === 0 || layers.length === 0 || layers.includes(after.layers[after.layerOf[i]]);
+    const after = result.after, layers = result.options.layers || [];
+    const selected = result.picks ? picks[i] :
+        after.layers.length === 0 || layers.length === 0 || layers.includes(after.layers[after.layerOf[i]]);
     return selected ? after.colours[i] : 0xbbbbbb;
 }
 
@@ -624,15 +739,239 @@ function zoom(factor, px, py) {
     draw();
 }
 
-// A clicked point, to the decimals a pixel can tell at this zoom.
-function setPoint(px, py) {
-    const [x, y] = toDrawing(px, py);
-    const decimals = Math.max(0, Math.min(12, Math.ceil(-Math.log10(1 / view.scale))));
-    $("x").value = String(Number(x.toFixed(decimals)));
-    $("y").value = String(Number(y.toFixed(decimals)));
+// The indicated point set to the texts x and y.
+function setPoint(x, y) {
+    $("x").value = x;
+    $("y").value = y;
+    $("x").removeAttribute("aria-invalid"), $("y").removeAttribute("aria-invalid");
     const stopped = forgetResult();
-    const shown = { x: $("x").value, y: $("y").value };
+    const shown = { x, y };
     say(() => w("indicated", shown) + (stopped ? " " + w("stoppedForChange") : ""));
+}
+
+// --- picking lines and the point -----------------------------------------------------------
+
+// Whether line i of the drawing shown may be picked, as a function: the ticked layers filter
+// what can be.
+function pickable() {
+    const shown = drawing.shown;
+    if (shown.layers.length === 0)
+        return () => true;
+    const ticked = shown.layers.map(() => true);
+    for (const check of $("layers").querySelectorAll("input"))
+        ticked[Number(check.dataset.layer)] = check.checked;
+    return (i) => ticked[shown.layerOf[i]];
+}
+
+function countPicks() {
+    pickCount = 0;
+    for (let i = 0; picks && i < picks.length; ++i)
+        pickCount += picks[i] ? 1 : 0;
+    showPicked();
+}
+
+function showPicked() {
+    const count = pickCount.toLocaleString(language === "ja" ? "ja-JP" : "en-US");
+    $("picked").textContent = !drawing ? "" : pickCount > 0 ? w("picked", { count }) : w("pickedNone");
+}
+
+// Lines `indices` picked (`on`) or taken out; a change of what turns, as any setting's.
+function pick(indices, on) {
+    let changes = 0;
+    for (const i of indices)
+        if (!picks[i] !== !on)
+            picks[i] = on ? 1 : 0, ++changes;
+    if (changes === 0)
+        return;
+    countPicks();
+    settingChanged();
+}
+
+// A layer unticked takes its lines out of the picks.
+function layerTicked() {
+    const canPick = pickable();
+    for (let i = 0; picks && i < picks.length; ++i)
+        if (picks[i] && !canPick(i))
+            picks[i] = 0;
+    countPicks();
+    settingChanged();
+}
+
+// The lines as they are now, for picking and snapping: the result's where there is one.
+const linesNow = () => (result && result.after ? result.after : drawing.shown).lines;
+
+// Where a point at pixel (px, py) falls: the end or midpoint it snaps to, unless snapping is
+// off or Alt is held; in drawing units.
+function pointAt(px, py, free) {
+    const [x, y] = toDrawing(px, py);
+    if (!drawing || free || !$("snap").checked)
+        return { x, y, snapped: null };
+    const reach = 8 * (window.devicePixelRatio || 1) / view.scale;
+    const sets = [linesNow()];
+    if (drawing.shown.backdrop)
+        sets.push(drawing.shown.backdrop);
+    const snapped = snapPoint(sets, x, y, reach);
+    return snapped ? { x: snapped.x, y: snapped.y, snapped: snapped.kind } : { x, y, snapped: null };
+}
+
+// The line under pixel (px, py) that may be picked, or -1.
+function lineAt(px, py) {
+    const [x, y] = toDrawing(px, py);
+    return nearestLine(linesNow(), pickable(), x, y, 6 * (window.devicePixelRatio || 1) / view.scale);
+}
+
+// The lines a window from pixel a to pixel b picks: left to right, those wholly inside;
+// right to left, those it touches, as CAD programs do.
+function linesInWindow(a, b) {
+    const [x1, y1] = toDrawing(a.x, a.y), [x2, y2] = toDrawing(b.x, b.y);
+    const box = { minX: Math.min(x1, x2), maxX: Math.max(x1, x2), minY: Math.min(y1, y2), maxY: Math.max(y1, y2) };
+    return linesInBox(linesNow(), pickable(), box, b.x < a.x);
+}
+
+// The pointer's or the keyboard's marks over the drawing, without drawing its lines again: the
+// line a click would pick, the point it would set, the window being dragged.
+const hover = { at: null, free: false, window: null, keyboard: false };
+function drawOverlay() {
+    const overlay = $("overlay");
+    if (overlay.width !== canvas.width || overlay.height !== canvas.height)
+        overlay.width = canvas.width, overlay.height = canvas.height;
+    const g = overlay.getContext("2d"), ratio = window.devicePixelRatio || 1;
+    g.clearRect(0, 0, overlay.width, overlay.height);
+    $("cursor").textContent = "";
+    if (!drawing)
+        return;
+    if (hover.window) {
+        const { a, b } = hover.window, crossing = b.x < a.x;
+        g.setLineDash(crossing ? [6 * ratio, 4 * ratio] : []);
+        g.strokeStyle = crossing ? "#2a8a2a" : "#1f5fbf";
+        g.fillStyle = crossing ? "rgba(42, 138, 42, 0.08)" : "rgba(31, 95, 191, 0.08)";
+        g.lineWidth = ratio;
+        g.fillRect(Math.min(a.x, b.x), Math.min(a.y, b.y), Math.abs(b.x - a.x), Math.abs(b.y - a.y));
+        g.strokeRect(Math.min(a.x, b.x), Math.min(a.y, b.y), Math.abs(b.x - a.x), Math.abs(b.y - a.y));
+        g.setLineDash([]);
+        return;
+    }
+    // The keyboard's point is the middle of the view, marked by a cross before Enter sets it.
+    const at = hover.at || (hover.keyboard ? { x: canvas.width / 2, y: canvas.height / 2 } : null);
+    if (!at)
+        return;
+    if (hover.keyboard && !hover.at) {
+        g.strokeStyle = "#d62728";
+        g.lineWidth = ratio;
+        g.beginPath();
+        g.moveTo(at.x - 12 * ratio, at.y), g.lineTo(at.x + 12 * ratio, at.y);
+        g.moveTo(at.x, at.y - 12 * ratio), g.lineTo(at.x, at.y + 12 * ratio);
+        g.stroke();
+    }
+    if (clickPicks()) {
+        const i = lineAt(at.x, at.y);
+        if (i >= 0) {
+            const lines = linesNow(), [x1, y1] = toScreen(lines[4 * i], lines[4 * i + 1]);
+            const [x2, y2] = toScreen(lines[4 * i + 2], lines[4 * i + 3]);
+            g.strokeStyle = "rgba(31, 95, 191, 0.6)";
+            g.lineWidth = 5 * ratio;
+            g.beginPath();
+            g.moveTo(x1, y1), g.lineTo(x2, y2);
+            g.stroke();
+        }
+        const [x, y] = toDrawing(at.x, at.y);
+        $("cursor").textContent = w("cursor", { x: shortNumber(x), y: shortNumber(y) });
+        return;
+    }
+    const point = pointAt(at.x, at.y, hover.free);
+    $("cursor").textContent = w("cursor", { x: shortNumber(point.x), y: shortNumber(point.y) });
+    if (point.snapped) {
+        // A square at an end, a triangle at a midpoint, where the point will fall.
+        const [x, y] = toScreen(point.x, point.y), r = 6 * ratio;
+        g.strokeStyle = "#d62728";
+        g.lineWidth = 2 * ratio;
+        g.beginPath();
+        if (point.snapped === "end")
+            g.rect(x - r, y - r, 2 * r, 2 * r);
+        else
+            g.moveTo(x, y - r), g.lineTo(x + r, y + r), g.lineTo(x - r, y + r), g.closePath();
+        g.stroke();
+    }
+}
+
+let overlayAsked = false;
+function overlaySoon() {
+    if (!overlayAsked) {
+        overlayAsked = true;
+        requestAnimationFrame(() => { overlayAsked = false; drawOverlay(); });
+    }
+}
+
+// Whether a click picks a line (rather than setting the point).
+const clickPicks = () => $("mode-select").checked;
+
+// A coordinate as the field would show it, to the decimals a pixel can tell at this zoom.
+function shortNumber(value) {
+    const decimals = Math.max(0, Math.min(12, Math.ceil(-Math.log10(1 / view.scale))));
+    return String(Number(value.toFixed(decimals)));
+}
+
+// The point set at a pixel: exactly the end or midpoint it snaps to, or where it falls.
+function setPointAt(px, py, free) {
+    const point = pointAt(px, py, free);
+    setPoint(point.snapped ? String(point.x) : shortNumber(point.x), point.snapped ? String(point.y) : shortNumber(point.y));
+}
+
+// --- the command line and the picture ------------------------------------------------------
+
+// A word as a shell takes it.
+function quoted(word) {
+    return /^[A-Za-z0-9_.,\/:=+@%-]+$/.test(word) ? word : "'" + word.replace(/'/g, "'\\''") + "'";
+}
+
+const COMMAND_SHOWN = 100000;  // characters: a command naming a million lines is not read
+
+// The command line with which the stand-in does what Tilt would do now, while it is asked for.
+function showCommand() {
+    if (!$("command-box").open)
+        return;
+    let text = "";
+    try {
+        if (drawing) {
+            const args = standInArguments(drawing.name, runOptions(false));
+            text = ["linetilt-host", ...args.map((a) => a === "/result/" + drawing.name ? saveName() : a)].map(quoted).join(" ");
+        }
+    } catch (e) {
+        text = typeof e === "function" ? e() : String(e && e.message || e);
+    }
+    $("command").textContent = text.length <= COMMAND_SHOWN ? text
+        : text.slice(0, COMMAND_SHOWN) + w("commandLong", { shown: COMMAND_SHOWN, length: text.length });
+}
+
+let picturing = 0;  // the request for a picture awaited
+
+// "Save the picture": the stand-in's own picture of the run that made the drawing shown, made
+// again from the drawing before it and that run's settings.
+function savePicture() {
+    if (!drawing || running || stepping)
+        return;
+    if (history.back.length === 0)
+        return complain("pictureNone");
+    const last = history.back[history.back.length - 1];
+    const before = applyPatch(drawing.bytes, last.patch).bytes;
+    complain(null);
+    running = true;
+    setBusy(true);
+    picturing = ++jobs;
+    worker.postMessage({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } });
+    workerHolds = -1;  // it holds the drawing before the one shown now
+}
+
+function pictured(message) {
+    running = false;
+    setBusy(false);
+    if (message.status !== 0 || !message.picture) {
+        const why = message.stderr.replace(/^linetilt-host: /gm, "").trim();
+        return why || message.reason ? complainOf(message.reason, why) : complain("failed", { status: message.status });
+    }
+    const name = saveName().replace(/(\.[^.]*)?$/, ".svg");
+    download(message.picture, name, "image/svg+xml");
+    say("saved", { name });
 }
 
 // --- steps back and forth ------------------------------------------------------------------
@@ -645,6 +984,7 @@ function changed() {
 function showSteps() {
     $("undo").disabled = running || history.back.length === 0;
     $("redo").disabled = running || history.forth.length === 0;
+    $("save-picture").disabled = running || history.back.length === 0;
 }
 
 // A step is kept as the stand-in wrote it, compact: for each change its place and length in
@@ -682,8 +1022,9 @@ function step(direction) {
     const [from, to] = direction < 0 ? [history.back, history.forth] : [history.forth, history.back];
     if (running || !drawing || from.length === 0)
         return;
-    const { bytes, back } = applyPatch(drawing.bytes, from.pop());
-    to.push(back);
+    const taken = from.pop();
+    const { bytes, back } = applyPatch(drawing.bytes, taken.patch);
+    to.push({ patch: back, options: taken.options });
     forgetResult();
     drawing = { name: drawing.name, bytes, shown: drawing.shown, version: ++versions };
     stepped = direction;
@@ -701,6 +1042,11 @@ function step(direction) {
 $("file").addEventListener("change", () => { if ($("file").files[0]) open($("file").files[0]); });
 $("run").addEventListener("click", run);
 $("save").addEventListener("click", save);
+$("save-picture").addEventListener("click", savePicture);
+$("command-box").addEventListener("toggle", showCommand);
+$("save-name").addEventListener("input", showCommand);
+for (const id of ["mode-point", "mode-select", "snap"])
+    $(id).addEventListener("change", overlaySoon);
 $("stop").addEventListener("click", stop);
 $("fit").addEventListener("click", fit);
 $("undo").addEventListener("click", () => step(-1));
@@ -718,7 +1064,7 @@ document.addEventListener("keydown", (e) => {
 $("zoom-in").addEventListener("click", () => zoom(1.5));
 $("zoom-out").addEventListener("click", () => zoom(1 / 1.5));
 for (const id of ["x", "y", "angle"]) {
-    $(id).addEventListener("input", settingChanged);
+    $(id).addEventListener("input", () => { $(id).removeAttribute("aria-invalid"); settingChanged(); });
     $(id).addEventListener("keydown", (e) => { if (e.key === "Enter") run(); });
 }
 window.addEventListener("resize", draw);
@@ -732,30 +1078,59 @@ window.addEventListener("beforeunload", (e) => {
 // Esc stops a run, as the Stop button does, wherever the focus is.
 document.addEventListener("keydown", (e) => { if (e.key === "Escape" && !$("stop").disabled) stop(); });
 
-let press = null;
+// The left button: a click picks a line or sets the point, a drag is a window. The middle
+// button, or the left with Space held, pans.
+let press = null, spaceHeld = false;
+const pixel = (e) => ({ x: e.offsetX * (window.devicePixelRatio || 1), y: e.offsetY * (window.devicePixelRatio || 1) });
+canvas.addEventListener("mousedown", (e) => { if (e.button === 1) e.preventDefault(); });  // no scrolling by it
 canvas.addEventListener("pointerdown", (e) => {
-    press = { x: e.offsetX, y: e.offsetY, cx: view.cx, cy: view.cy, moved: false };
+    if (e.button !== 0 && e.button !== 1)
+        return;
+    hover.keyboard = false;
+    press = { at: pixel(e), cx: view.cx, cy: view.cy, moved: false, pans: e.button === 1 || spaceHeld };
     canvas.setPointerCapture(e.pointerId);
+    canvas.classList.toggle("panning", press.pans);
 });
 canvas.addEventListener("pointermove", (e) => {
-    if (!press)
-        return;
-    const dx = e.offsetX - press.x, dy = e.offsetY - press.y;
-    if (Math.abs(dx) + Math.abs(dy) > 4)
+    const at = pixel(e);
+    hover.free = e.altKey;
+    if (!press) {
+        hover.at = at;
+        return overlaySoon();
+    }
+    const dx = at.x - press.at.x, dy = at.y - press.at.y;
+    if (Math.abs(dx) + Math.abs(dy) > 4 * (window.devicePixelRatio || 1))
         press.moved = true;
-    if (press.moved) {
-        const ratio = window.devicePixelRatio || 1;
-        view.cx = press.cx - dx * ratio / view.scale;
-        view.cy = press.cy + dy * ratio / view.scale;
+    if (!press.moved)
+        return;
+    if (press.pans) {
+        view.cx = press.cx - dx / view.scale;
+        view.cy = press.cy + dy / view.scale;
         draw();
+    } else {
+        hover.window = { a: press.at, b: at };
+        overlaySoon();
     }
 });
 canvas.addEventListener("pointerup", (e) => {
-    const ratio = window.devicePixelRatio || 1;
-    if (press && !press.moved && drawing)
-        setPoint(e.offsetX * ratio, e.offsetY * ratio);
-    press = null;
+    const at = pixel(e), was = press;
+    press = null, hover.window = null;
+    canvas.classList.remove("panning");
+    overlaySoon();
+    if (!was || was.pans || !drawing)
+        return;
+    if (was.moved)
+        return pick(linesInWindow(was.at, at), !e.shiftKey);
+    const i = e.shiftKey || clickPicks() ? lineAt(at.x, at.y) : -1;
+    if (e.shiftKey || clickPicks()) {
+        if (i >= 0)
+            pick([i], !e.shiftKey);
+    } else {
+        setPointAt(at.x, at.y, e.altKey);
+    }
 });
+canvas.addEventListener("pointercancel", () => { press = null, hover.window = null; canvas.classList.remove("panning"); overlaySoon(); });
+canvas.addEventListener("pointerleave", () => { hover.at = null; overlaySoon(); });
 canvas.addEventListener("wheel", (e) => {
     e.preventDefault();
     const ratio = window.devicePixelRatio || 1;
@@ -767,13 +1142,38 @@ canvas.addEventListener("keydown", (e) => {
         ArrowLeft: () => { view.cx -= step; draw(); }, ArrowRight: () => { view.cx += step; draw(); },
         ArrowUp: () => { view.cy += step; draw(); }, ArrowDown: () => { view.cy -= step; draw(); },
         "+": () => zoom(1.5), "=": () => zoom(1.5), "-": () => zoom(1 / 1.5), f: fit, F: fit,
-        Enter: () => setPoint(canvas.width / 2, canvas.height / 2),
+        Enter: () => drawing && setPointAt(canvas.width / 2, canvas.height / 2, e.altKey),
+        " ": () => { spaceHeld = true; },
+        // During a run Esc stops it (below); else it takes every line out of the picks.
+        Escape: () => drawing && !running && pick(picks.keys(), false),
     };
-    if (keys[e.key]) {
+    if ((e.ctrlKey || e.metaKey) && e.key.toLowerCase() === "a") {
         e.preventDefault();
+        if (drawing && !running) {
+            const canPick = pickable(), all = [];
+            for (let i = 0; i < picks.length; ++i)
+                if (canPick(i))
+                    all.push(i);
+            pick(all, true);
+        }
+        return;
+    }
+    if (keys[e.key] && !e.ctrlKey && !e.metaKey) {
+        e.preventDefault();
+        if (e.key !== " " && e.key !== "Escape")
+            hover.keyboard = true, hover.at = null;
         keys[e.key]();
+        overlaySoon();
     }
 });
+canvas.addEventListener("keyup", (e) => { if (e.key === " ") spaceHeld = false; });
+canvas.addEventListener("focus", () => {
+    hover.keyboard = canvas.matches(":focus-visible");
+    if (hover.keyboard)
+        hover.at = null;  // the keyboard's point, not where the pointer was last
+    overlaySoon();
+});
+canvas.addEventListener("blur", () => { hover.keyboard = false, spaceHeld = false; overlaySoon(); });
 canvas.addEventListener("dragover", (e) => { e.preventDefault(); canvas.classList.add("dropping"); });
 canvas.addEventListener("dragleave", () => canvas.classList.remove("dropping"));
 canvas.addEventListener("drop", (e) => {

@@ -28,6 +28,8 @@ self.onmessage = (event) => {
             const moved = [];
             if (result.bytes)
                 moved.push(result.bytes.buffer);
+            if (result.picture)
+                moved.push(result.picture.buffer);
             if (result.after)
                 moved.push(result.after.lines.buffer, result.after.kept.buffer, result.pivots.buffer, result.changes.buffer);
             self.postMessage({ kind: "result", id: job.id, ...result }, moved);

@@ -79,8 +79,8 @@ function native(name, bytes, args) {
     check((await save()).equals(native("drawing.dxf", dxf, ["--at", "0,0", ...chosen]).bytes),
           "drawing.dxf at 0,0 on " + chosen + ": the saved bytes differ from the native stand-in's");
     const summary = await page.textContent("#summary");
-    check(summary === "5 lines selected, 5 lines turned by 10°.\nTurned about the left end: 3; the midpoint: 1; " +
-          "the right end: 1.\nRuns of the tool: 1.", "the summary: " + summary);
+    check(summary === "5 lines turned by 10° (about the left end: 3; the midpoint: 1; the right end: 1)\n" +
+          "Runs of the tool: 1.", "the summary: " + summary);
     await page.screenshot({ path: opts.screenshot });
 
     // A drawing of R2000 in Shift_JIS, as its header says: the layers listed by their names,
@@ -153,6 +153,130 @@ function native(name, bytes, args) {
     await settle();
     check((await shownBytes()).equals(mixed), "mixed.txt undone: not the bytes opened");
 
+    // Lines picked as a CAD program picks them: a window dragged left to right takes the lines
+    // wholly inside it, right to left those it touches; Shift+click takes one out. The saved
+    // bytes, the picture and the command line shown are the native stand-in's for those handles.
+    await open("drawing.dxf", dxf);
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    const area = await page.locator("#view").boundingBox();
+    const css = (fx, fy) => [area.x + area.width * fx, area.y + area.height * fy];
+    const drag = async (from, to) => {
+        await page.mouse.move(...css(...from));
+        await page.mouse.down();
+        await page.mouse.move(...css((from[0] + to[0]) / 2, (from[1] + to[1]) / 2), { steps: 4 });
+        await page.mouse.move(...css(...to), { steps: 4 });
+        await page.mouse.up();
+    };
+    const picked = () => page.evaluate(() => [...picks.keys()].filter((i) => picks[i]));
+    // What a window of the view from fraction a to b holds, worked out here from the lines' ends.
+    const expectedIn = async (a, b, crossing) => {
+        const { lines, box } = await page.evaluate(([a, b]) => {
+            const c = document.getElementById("view");
+            const [x1, y1] = toDrawing(c.width * a[0], c.height * a[1]), [x2, y2] = toDrawing(c.width * b[0], c.height * b[1]);
+            return { lines: [...drawing.shown.lines], box: [Math.min(x1, x2), Math.min(y1, y2), Math.max(x1, x2), Math.max(y1, y2)] };
+        }, [a, b]);
+        const [left, bottom, right, top] = box, found = [];
+        const inside = (x, y) => x >= left && x <= right && y >= bottom && y <= top;
+        for (let i = 0; i < lines.length / 4; ++i) {
+            const [x1, y1, x2, y2] = lines.slice(4 * i, 4 * i + 4);
+            let touches = inside(x1, y1) || inside(x2, y2);
+            for (let k = 0; k <= 1000 && !touches; ++k)  // along the line, finer than a pixel here
+                touches = inside(x1 + (x2 - x1) * k / 1000, y1 + (y2 - y1) * k / 1000);
+            if (crossing ? touches : inside(x1, y1) && inside(x2, y2))
+                found.push(i);
+        }
+        return found;
+    };
+    const [from, to] = [[0.2, 0.08], [0.6, 0.55]];
+    await drag(from, to);
+    const windowed = await picked(), windowExpected = await expectedIn(from, to, false);
+    await page.keyboard.press("Escape");
+    check((await picked()).length === 0, "Esc on the drawing leaves lines picked");
+    await drag(to, from);
+    const crossed = await picked(), crossExpected = await expectedIn(from, to, true);
+    check(JSON.stringify(windowed) === JSON.stringify(windowExpected) && windowed.length > 0 &&
+          JSON.stringify(crossed) === JSON.stringify(crossExpected) && crossed.length > windowed.length,
+          `drawing.dxf: a window picked ${windowed} (expected ${windowExpected}), a crossing ${crossed} (expected ${crossExpected})`);
+    // Shift+click on the middle of a line picked takes it out.
+    const out = crossed[0];
+    const [mx, my] = await page.evaluate((i) => {
+        const l = drawing.shown.lines, r = window.devicePixelRatio || 1, [x, y] = toScreen((l[4 * i] + l[4 * i + 2]) / 2, (l[4 * i + 1] + l[4 * i + 3]) / 2);
+        return [x / r, y / r];
+    }, out);
+    await page.keyboard.down("Shift");
+    await page.mouse.click(area.x + mx, area.y + my);
+    await page.keyboard.up("Shift");
+    const kept = crossed.filter((i) => i !== out);
+    check(JSON.stringify(await picked()) === JSON.stringify(kept), "Shift+click did not take out line " + out);
+    const handles = await page.evaluate((kept) => kept.map((i) => drawing.shown.handles[i]), kept);
+    await page.click("#command-box summary");
+    await tilt();
+    check(await page.evaluate(() => document.activeElement.id) === "run", "the focus left the Tilt button");
+    const byHandle = ["--at", "0,0", "--handle=" + handles.join(",")];
+    const onceByHandle = native("drawing.dxf", dxf, byHandle).bytes;
+    check((await save()).equals(onceByHandle), `drawing.dxf, handles ${handles}: the bytes differ from the native stand-in's`);
+    const [drawn] = await Promise.all([page.waitForEvent("download"), page.click("#save-picture")]);
+    const svgWork = fs.mkdtempSync(path.join(os.tmpdir(), "linetilt-svg-"));
+    fs.writeFileSync(path.join(svgWork, "drawing.dxf"), dxf);
+    spawnSync(path.resolve(opts.host), ["drawing.dxf", "-o", "new", "--svg", "picture.svg", ...byHandle], { cwd: svgWork });
+    check(drawn.suggestedFilename() === "drawing-tilted.svg" &&
+          fs.readFileSync(await drawn.path()).equals(fs.readFileSync(path.join(svgWork, "picture.svg"))),
+          "Save the picture: not the native stand-in's picture, or named " + drawn.suggestedFilename());
+    fs.rmSync(svgWork, { recursive: true, force: true });
+    // The lines stay picked: a second tilt turns them again.
+    await tilt();
+    check((await save()).equals(native("drawing.dxf", onceByHandle, byHandle).bytes), "drawing.dxf, handles tilted twice: the bytes differ");
+    check(await page.textContent("#command") === "linetilt-host drawing.dxf --at 0,0 -o drawing-tilted.dxf " + byHandle[2],
+          "the command line shown: " + await page.textContent("#command"));
+    await page.click("#command-box summary");
+    // Record text, every line picked with Ctrl+A: the line the tool drops moves those after it
+    // up a line in the file, and the second tilt still names each by its line.
+    await open("drawing.txt", records);
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await page.locator("#view").focus();
+    await page.keyboard.press("Control+a");
+    await tilt();
+    await tilt();
+    check((await save()).equals(native("drawing.txt", native("drawing.txt", records, ["--at", "0,0"]).bytes, ["--at", "0,0"]).bytes),
+          "drawing.txt, all picked, tilted twice: the bytes differ");
+    // The point snaps to a line's end and to its midpoint, exactly, and shows where before the
+    // click; the line 10,0 to 60,0.
+    await page.click("#undo");
+    await settle();
+    await page.click("#undo");
+    await settle();
+    for (const [x, y, kind] of [[60, 0, "end"], [35, 0, "middle"]]) {
+        const [px, py] = await page.evaluate(([x, y]) => {
+            const r = window.devicePixelRatio || 1, [px, py] = toScreen(x, y);
+            return [px / r + 3, py / r - 2];
+        }, [x, y]);
+        await page.mouse.move(area.x + px, area.y + py);
+        await page.waitForTimeout(100);
+        const marked = await page.evaluate(([x, y]) => {
+            const o = document.getElementById("overlay"), [px, py] = toScreen(x, y), r = 8 * (window.devicePixelRatio || 1);
+            const p = o.getContext("2d").getImageData(Math.round(px - r), Math.round(py - r), 2 * r, 2 * r).data;
+            return p.some((v, i) => i % 4 === 0 && v > 150 && p[i + 3] > 100);
+        }, [x, y]);
+        await page.mouse.click(area.x + px, area.y + py);
+        const set = [await page.inputValue("#x"), await page.inputValue("#y")];
+        check(marked && set[0] === String(x) && set[1] === String(y), `a click near the ${kind} ${x},${y}: the point is ${set}, marked ${marked}`);
+    }
+    // From the keyboard: the cross in the middle shows where Enter sets the point.
+    await page.focus("#snap");
+    await page.uncheck("#snap");
+    await page.keyboard.press("Tab");
+    await page.waitForTimeout(100);
+    const cross = await page.evaluate(() => {
+        const o = document.getElementById("overlay"), p = o.getContext("2d").getImageData(o.width / 2 + 8, o.height / 2, 1, 1).data;
+        return { red: p[3] > 0 && p[0] > 150, at: toDrawing(canvas.width / 2, canvas.height / 2).map(shortNumber) };
+    });
+    await page.keyboard.press("Enter");
+    const entered = [await page.inputValue("#x"), await page.inputValue("#y")];
+    check(cross.red && entered.join() === cross.at.join(), `Enter on the drawing: the point ${entered}, the cross at ${cross.at}, shown ${cross.red}`);
+    await page.check("#snap");
+
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
     await page.fill("#x", "");
@@ -166,8 +290,10 @@ function native(name, bytes, args) {
     check((await save()).equals(native("drawing.txt", records, ["--at", "12.5,-3", "--", "/p-33.3"]).bytes),
           "drawing.txt at 12.5,-3, angle -33.3: the saved bytes differ from the native stand-in's");
 
-    // A click sets the point, and the page shows it there: the red circle's pixels.
+    // A click with Alt sets the point where it falls, and the page shows it there: the red
+    // circle's pixels.
     const box = await page.locator("#view").boundingBox();
+    await page.keyboard.down("Alt");
     for (const [fx, fy] of [[0.3, 0.4], [0.7, 0.65]]) {
         await page.mouse.click(box.x + box.width * fx, box.y + box.height * fy);
         const shown = await page.evaluate(([fx, fy]) => {
@@ -177,12 +303,14 @@ function native(name, bytes, args) {
             const at = toScreen(x, y);  // where the page draws the point it holds
             const r = 7 * (window.devicePixelRatio || 1);
             const pixel = c.getContext("2d").getImageData(Math.round(at[0] + r), Math.round(at[1]), 1, 1).data;
-            return { dx: at[0] - px, dy: at[1] - py, red: pixel[0] > 150 && pixel[1] < 100 && pixel[2] < 100,
+            // Red, or red blended with white where the circle falls between pixels.
+            return { dx: at[0] - px, dy: at[1] - py, red: pixel[0] > 150 && pixel[1] < 140 && pixel[2] < 140,
                      save: document.getElementById("save").disabled };
         }, [fx, fy]);
         check(Math.abs(shown.dx) < 2 && Math.abs(shown.dy) < 2 && shown.red,
               `a click at ${fx},${fy} of the view: the point shown is off by ${shown.dx},${shown.dy}, red ${shown.red}`);
     }
+    await page.keyboard.up("Alt");
 
     // A run stopped midway leaves nothing to save, and the next run, in a new worker, gives
     // the native bytes.
