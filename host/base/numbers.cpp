@@ -93,43 +93,67 @@ Read readDouble(const char* first, const char* last, double& value)
     return {end, error};
 }
 
-// The shortest digits that read back as `value`, written fixed or scientific, whichever is
-// shorter (fixed on a tie), as std::to_chars writes them.
-std::string writeShortest(double value)
+// The shortest digits that read back as `value`, {fmt}'s, written fixed or scientific,
+// whichever is shorter (fixed on a tie), as std::to_chars writes them: into `out`, 32 bytes
+// at least; returns the length. Composed in place: in a drawing of full coordinates nearly
+// every number comes here.
+std::size_t writeShortest(double value, char* out)
 {
-    char text[48];
-    char* end = fmt::format_to_n(text, sizeof text - 1, "{}", value).out;
-    std::string_view written(text, static_cast<std::size_t>(end - text));
-    bool negative = !written.empty() && written[0] == '-';
-    if (negative)
-        written.remove_prefix(1);
-    // {fmt}'s own form, fixed or not: its digits, and the power of ten of the first of them.
-    std::size_t e = written.find('e');
-    std::string_view mantissa = written.substr(0, e);
-    int exponent = e == std::string_view::npos ? 0 : std::atoi(std::string(written.substr(e + 1)).c_str());
-    std::size_t point = mantissa.find('.');
-    exponent += static_cast<int>(point == std::string_view::npos ? mantissa.size() : point) - 1;
-    std::string figures;
-    for (char c : mantissa)
-        if (isDigit(c))
-            figures += c;
-    std::size_t first = figures.find_first_not_of('0');
-    if (first == std::string::npos)
-        return negative ? "-0" : "0";
-    exponent -= static_cast<int>(first);
-    figures = figures.substr(first, figures.find_last_not_of('0') + 1 - first);
-    std::string scientific = (negative ? "-" : "") + figures.substr(0, 1) +
-                             (figures.size() > 1 ? "." + figures.substr(1) : "") + "e" + (exponent < 0 ? "-" : "+") +
-                             (std::abs(exponent) < 10 ? "0" : "") + std::to_string(std::abs(exponent));
-    std::string fixed = negative ? "-" : "";
-    int before = exponent + 1;  // digits before the decimal point
-    if (before <= 0)
-        fixed += "0." + std::string(static_cast<std::size_t>(-before), '0') + figures;
-    else if (before >= static_cast<int>(figures.size()))
-        fixed += figures + std::string(static_cast<std::size_t>(before) - figures.size(), '0');
-    else
-        fixed += figures.substr(0, static_cast<std::size_t>(before)) + "." + figures.substr(static_cast<std::size_t>(before));
-    return fixed.size() <= scientific.size() ? fixed : scientific;
+    char* at = out;
+    if (std::signbit(value))
+        *at++ = '-';
+    if (!std::isfinite(value) || value == 0) {
+        const char* word = std::isnan(value) ? "nan" : std::isinf(value) ? "inf" : "0";
+        std::size_t size = std::strlen(word);
+        std::memcpy(at, word, size);
+        return static_cast<std::size_t>(at + size - out);
+    }
+    auto decimal = fmt::detail::dragonbox::to_decimal(std::fabs(value));
+    std::uint64_t significand = decimal.significand;
+    int exponent = decimal.exponent;
+    while (significand % 10 == 0)
+        significand /= 10, ++exponent;
+    char figures[24];
+    int count = static_cast<int>(std::to_chars(figures, figures + sizeof figures, significand).ptr - figures);
+    int first = exponent + count - 1;  // the power of ten of the first figure
+    int before = first + 1;            // the figures before the decimal point, written fixed
+    int fixedLength = before <= 0 ? 2 - before + count : before >= count ? before : count + 1;
+    int scientificLength = count + (count > 1) + 2 + (std::abs(first) >= 100 ? 3 : 2);
+    if (fixedLength <= scientificLength) {
+        if (before <= 0) {
+            *at++ = '0', *at++ = '.';
+            at = std::fill_n(at, -before, '0');
+            at = std::copy(figures, figures + count, at);
+        } else if (before >= count) {
+            // An integer, which to_chars writes exactly, not as its shortest figures and zeros.
+            double whole = std::fabs(value), high = std::floor(whole / 18446744073709551616.0);
+            unsigned __int128 n = static_cast<unsigned __int128>(static_cast<std::uint64_t>(high)) << 64 |
+                                  static_cast<std::uint64_t>(whole - high * 18446744073709551616.0);
+            char digits[48];
+            char* end = digits + sizeof digits;
+            char* start = end;
+            do
+                *--start = static_cast<char>('0' + static_cast<int>(n % 10));
+            while ((n /= 10) != 0);
+            at = std::copy(start, end, at);
+        } else {
+            at = std::copy(figures, figures + before, at);
+            *at++ = '.';
+            at = std::copy(figures + before, figures + count, at);
+        }
+    } else {
+        *at++ = figures[0];
+        if (count > 1) {
+            *at++ = '.';
+            at = std::copy(figures + 1, figures + count, at);
+        }
+        *at++ = 'e';
+        *at++ = first < 0 ? '-' : '+';
+        if (std::abs(first) < 10)
+            *at++ = '0';
+        at = std::to_chars(at, at + 4, std::abs(first)).ptr;
+    }
+    return static_cast<std::size_t>(at - out);
 }
 #endif
 
@@ -218,7 +242,8 @@ void appendShortest(std::string& out, double value)
     if (appendShortDecimal(out, value))
         return;
 #ifdef __EMSCRIPTEN__
-    out += writeShortest(value);
+    char text[32];
+    out.append(text, writeShortest(value, text));
 #else
     char buffer[32];
     auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
