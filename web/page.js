@@ -292,12 +292,15 @@ function runOptions(mark = true) {
     const options = { at, angle, layers: [] }, shown = drawing.shown;
     if (pickCount > 0) {
         // Lines picked one by one reach the stand-in as its own selection: a DXF line by its
-        // handle, where the file gives one, else by the line of the file it stands at.
+        // handle, where the file gives it one that names no other line, else by the line of
+        // the file it stands at.
         options.handles = [], options.numbers = [];
+        const named = namedLines(shown);
         for (let i = 0; i < picks.length; ++i)
             if (picks[i]) {
-                if (shown.handles && shown.handles[i])
-                    options.handles.push(shown.handles[i]);
+                const handle = shown.handles && shown.handles[i];
+                if (handle && named.get(handleKey(handle)) === 1)
+                    options.handles.push(handle);
                 else
                     options.numbers.push(shown.numbers[i]);
             }
@@ -309,6 +312,23 @@ function runOptions(mark = true) {
             options.layers = [];  // all of them: as the command line without --layer
     }
     return options;
+}
+
+// A handle as the stand-in compares them: hexadecimal in any case, leading zeros dropped;
+// "" for one it would not take.
+const handleKey = (handle) => /^[0-9a-f]{1,16}$/i.test(handle) ? handle.toLowerCase().replace(/^0+(?=.)/, "") : "";
+
+// How many lines of `shown` each handle names: a drawing may give two lines one handle.
+function namedLines(shown) {
+    if (!shown.named) {
+        shown.named = new Map();
+        for (const handle of shown.handles || []) {
+            const key = handleKey(handle);
+            if (key)
+                shown.named.set(key, (shown.named.get(key) || 0) + 1);
+        }
+    }
+    return shown.named;
 }
 
 function run() {
@@ -1043,6 +1063,7 @@ $("file").addEventListener("change", () => { if ($("file").files[0]) open($("fil
 $("run").addEventListener("click", run);
 $("save").addEventListener("click", save);
 $("save-picture").addEventListener("click", savePicture);
+$("guide-link").addEventListener("click", (e) => { e.preventDefault(); $("guide").showModal(); });
 $("command-box").addEventListener("toggle", showCommand);
 $("save-name").addEventListener("input", showCommand);
 for (const id of ["mode-point", "mode-select", "snap"])

@@ -8,7 +8,7 @@ const WORDS = {
         title: "linetilt：図面の線を傾ける",
         intro: "選んだ線を 1 本ずつ、両端と中点のうち指示点に最も近い点を回転の中心として、指定した角度だけ回転します。" +
                "処理はすべてこのページの中で行い、図面がこのコンピューターの外に出ることはありません。",
-        other: "English", otherName: "Switch to English",
+        other: "English", otherName: "Switch to English", guide: "使い方（日本語ガイド）", close: "閉じる",
         controls: "図面と設定", file: "図面（ASCII DXF またはレコードテキスト）",
         point: "指示点（図面をクリックするか、数値を入力）", angle: "角度（度。絶対値は 360 未満）",
         angleHelp: "線は 1 本ずつ、両端と中点のうち指示点に最も近い点を中心に回ります。正の角度では、" +
@@ -77,7 +77,7 @@ const WORDS = {
         title: "linetilt: tilt the lines of a drawing",
         intro: "Turns each selected line by the angle about its first end, midpoint or second end, whichever is " +
                "nearest the indicated point. Everything happens in this page: the drawing never leaves the computer.",
-        other: "日本語", otherName: "日本語に切り替える",
+        other: "日本語", otherName: "日本語に切り替える", guide: "Guide (in Japanese)", close: "Close",
         controls: "Drawing and options", file: "Drawing (ASCII DXF or record text)",
         point: "Indicated point (click the drawing, or type it)", angle: "Angle in degrees (magnitude below 360)",
         angleHelp: "Each line turns about whichever of its ends and its midpoint is nearest the indicated point. " +

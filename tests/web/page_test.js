@@ -277,6 +277,20 @@ function native(name, bytes, args) {
     check(cross.red && entered.join() === cross.at.join(), `Enter on the drawing: the point ${entered}, the cross at ${cross.at}, shown ${cross.red}`);
     await page.check("#snap");
 
+    // Two LINEs of one handle (a file edited by hand): the one picked is named by its line,
+    // and the other is left as it was.
+    const twin = (handle, y) => `0\nLINE\n5\n${handle}\n8\n0\n10\n0\n20\n${y}\n11\n100\n21\n${y}\n`;
+    const twins = Buffer.from("0\nSECTION\n2\nENTITIES\n" + twin("1A", 0) + twin("01a", 50) + "0\nENDSEC\n0\nEOF\n");
+    await open("twins.dxf", twins);
+    await page.fill("#x", "0");
+    await page.fill("#y", "0");
+    await drag([0.02, 0.6], [0.98, 0.98]);
+    const line = await page.evaluate(() => [...picks.keys()].filter((i) => picks[i]).map((i) => drawing.shown.numbers[i]));
+    await tilt();
+    const twinsSaved = await save();
+    check(line.length === 1 && twinsSaved.equals(native("twins.dxf", twins, ["--at", "0,0", "--select=" + line[0]]).bytes) &&
+          twinsSaved.includes(Buffer.from(twin("01a", 50))), "twins.dxf: the line not picked turned too, or the bytes differ");
+
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
     await page.fill("#x", "");
@@ -472,6 +486,10 @@ function native(name, bytes, args) {
     await page.click("#language");
     check(await page.textContent("#run") === "Tilt the lines", "back in English: " + await page.textContent("#run"));
 
+    await page.click("#guide-link");
+    check(await page.evaluate(() => document.getElementById("guide").open &&
+          document.getElementById("guide-title").textContent === "linetilt 利用ガイド"), "the Japanese guide does not open");
+    await page.keyboard.press("Escape");
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
     // The page's policy refuses a request of its own: one tried is refused before it is made.
     const refused = await page.evaluate(() => new Promise((done) => {
