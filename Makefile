@@ -17,7 +17,7 @@ PREFIX := /usr/local
 
 FUZZ_SECONDS := 600
 
-.PHONY: all build windows web web-test web-tools demo check test sanitize fuzz coverage bench soak install dist release-check clean
+.PHONY: all build windows web web-test web-tools screenshots demo check test sanitize fuzz coverage bench soak install dist release-check clean
 
 all: build
 
@@ -51,6 +51,11 @@ web-test: build web web-tools
 	@echo "== the page in headless chromium =="
 	@node tests/web/page_test.js --page $(BUILD)/web/linetilt.html --host $(BUILD)/linetilt-host \
 	    --examples examples --screenshot $(BUILD)/web/page.png
+
+# The README's pictures of the page, in Japanese (docs/web*.png).
+screenshots: build web web-tools
+	@scripts/need-packages fonts-noto-cjk
+	@node scripts/screenshots.js $(BUILD)/web/linetilt.html examples docs
 
 # Debian's chromium, and playwright-core from npm as package-lock.json pins it, to drive it.
 web-tools:

@@ -418,15 +418,20 @@ function native(name, bytes, args) {
     // drawing where it is cut), and nothing to save or run.
     const binary = Buffer.concat([Buffer.from("AutoCAD Binary DXF\r\n\x1a\x00"), Buffer.alloc(64, 7)]);
     const truncated = dxf.subarray(0, Math.floor(dxf.length / 2));
-    for (const [name, bytes, words] of [
-        ["binary.dxf", binary, () => "binary.dxf is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again."],
-        ["cut.dxf", truncated, (line) => `The drawing is cut short (it ends at line ${line}): save it again in the CAD program.`]]) {
+    for (const [name, bytes, words, wordsJa] of [
+        ["binary.dxf", binary, () => "binary.dxf is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again.",
+         () => "binary.dxf はバイナリ形式の DXF です。CAD で ASCII 形式の DXF として保存し直してから開いてください。"],
+        ["cut.dxf", truncated, (line) => `The drawing is cut short (it ends at line ${line}): save it again in the CAD program.`,
+         (line) => `図面が途中で切れています（${line} 行目で終わっています）。CAD で保存し直してください。`]]) {
         await open(name, bytes);
         const expected = native(name, bytes, ["--at", "0,0"]);
         const shown = await page.textContent("#message");
+        await page.click("#language");
+        const shownJa = await page.textContent("#message");
+        await page.click("#language");
         const line = (/line (\d+)/.exec(expected.stderr) || [])[1];
-        check(expected.status === 3 && shown === words(line),
-              `${name}: the page says "${shown}", the stand-in ${JSON.stringify(expected.stderr)}`);
+        check(expected.status === 3 && shown === words(line) && shownJa === wordsJa(line),
+              `${name}: the page says "${shown}" / "${shownJa}", the stand-in ${JSON.stringify(expected.stderr)}`);
         check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
     }
     // A line of the drawing whose coordinate is no number, on a layer chosen: named by its line
@@ -490,6 +495,10 @@ function native(name, bytes, args) {
     check(await page.evaluate(() => document.getElementById("guide").open &&
           document.getElementById("guide-title").textContent === "linetilt 利用ガイド"), "the Japanese guide does not open");
     await page.keyboard.press("Escape");
+    // Every message in both languages, in a drafter's words: no option names, no group codes.
+    const wording = await page.evaluate(() => ({ ja: Object.keys(WORDS.ja).sort().join(), en: Object.keys(WORDS.en).sort().join(),
+        cli: Object.values(WORDS.ja).concat(Object.values(WORDS.en)).filter((t) => /(^|\s)--\w|group (code )?\d/.test(t)) }));
+    check(wording.ja === wording.en && wording.cli.length === 0, "the words of the two languages: " + JSON.stringify(wording));
     check(errors.length === 0, "errors in the page: " + errors.join("; "));
     // The page's policy refuses a request of its own: one tried is refused before it is made.
     const refused = await page.evaluate(() => new Promise((done) => {
