@@ -7,7 +7,8 @@ set(web_module_options
   -sMODULARIZE=1 -sINVOKE_RUN=0 -sEXIT_RUNTIME=1 -sFORCE_FILESYSTEM=1
   -sWASM_ASYNC_COMPILATION=0 -sALLOW_MEMORY_GROWTH=1 -sENVIRONMENT=web,worker,node
   -sEXPORTED_RUNTIME_METHODS=FS,callMain,ccall,UTF8ToString)
-target_link_options(linetilt PRIVATE ${web_module_options} -sEXPORT_NAME=createTool)
+# The tool's memory is given to it (web/engine.js), so that one memory serves every run.
+target_link_options(linetilt PRIVATE ${web_module_options} -sIMPORTED_MEMORY -sEXPORT_NAME=createTool)
 # The stand-in's command line is read by CLI11, which reports with exceptions, thrown and
 # caught within the options' file. Only that file is compiled to catch them: elsewhere every
 # call that might throw would go out through JavaScript and back.

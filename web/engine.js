@@ -8,6 +8,11 @@
 function sharing(factory, compiled) {
     return (module) => {
         module.instantiateWasm = (imports, receive) => {
+            // The memory it is given, where its module takes its memory from outside.
+            for (const names of Object.values(imports))
+                for (const value of Object.values(names))
+                    if (value instanceof WebAssembly.Memory)
+                        module.memoryGiven = value;
             const instance = new WebAssembly.Instance(compiled, imports);
             receive(instance, compiled);
             return instance.exports;
@@ -18,18 +23,29 @@ function sharing(factory, compiled) {
 
 // The in-memory file system grows a file by an eighth at a time past 1 MiB, copying it whole
 // each time: a drawing of many megabytes written in pieces was copied some twenty times.
-// Doubled instead, as below 1 MiB.
-function roomyFiles(FS) {
+// Doubled instead, as below 1 MiB; and a file whose size is foreseen, `firstRoom(node)` bytes
+// (0 where it is not), is given that room at once.
+function roomyFiles(FS, firstRoom) {
     FS.filesystems.MEMFS.expandFileStorage = (node, wanted) => {
         const had = node.contents ? node.contents.length : 0;
         if (had >= wanted)
             return;
-        const contents = new Uint8Array(Math.max(wanted, had * 2, 256));
+        const foreseen = had === 0 && firstRoom ? firstRoom(node) : 0;
+        const contents = new Uint8Array(Math.max(wanted, had * 2, 256, foreseen));
         if (node.usedBytes > 0)
             contents.set(node.contents.subarray(0, node.usedBytes), 0);
         node.contents = contents;
     };
 }
+
+// The bytes of a file of the in-memory file system where they lie, not a copy: for a file
+// that is about to be forgotten, whose bytes then belong to the caller alone.
+function fileBytes(FS, path) {
+    const node = FS.lookupPath(path).node;
+    return node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
+}
+
+const spareMemory = new WeakMap();  // a module's factory -> the memory its last instance ended with
 
 // Runs the tool as a new process would run: a fresh instance of its module, in a directory
 // of its in-memory file system holding `files` (name -> bytes), with `args` as its arguments.
@@ -37,7 +53,15 @@ function roomyFiles(FS) {
 function runToolInstance(createTool, args, files) {
     const stdout = [], stderr = [];
     let status = null;
+    // A fresh memory for each of many runs made the garbage collector run after nearly each
+    // one; the last run's, zeroed, is as fresh to the new instance, whose module writes its
+    // data into it anew.
+    const memory = spareMemory.get(createTool);
+    spareMemory.delete(createTool);
+    if (memory)
+        new Uint8Array(memory.buffer).fill(0);
     const tool = {
+        wasmMemory: memory,
         noInitialRun: true,
         stdout: (c) => { if (c !== null) stdout.push(c & 255); },
         stderr: (c) => { if (c !== null) stderr.push(c & 255); },
@@ -55,10 +79,12 @@ function runToolInstance(createTool, args, files) {
     const returned = tool.callMain(args);
     if (status === null)
         status = returned;
+    if (tool.memoryGiven)
+        spareMemory.set(createTool, tool.memoryGiven);
     const left = {};
     for (const name of FS.readdir("/run"))
         if (name !== "." && name !== ".." && FS.isFile(FS.stat("/run/" + name).mode))
-            left[name] = FS.readFile("/run/" + name);
+            left[name] = fileBytes(FS, "/run/" + name);  // the instance ends here: no copy
     return { status: status & 255, files: left, stdout: Uint8Array.from(stdout), stderr: Uint8Array.from(stderr) };
 }
 
@@ -80,7 +106,7 @@ function standIn(createHost, createTool, drawing, onRun) {
         },
     };
     createHost(host);
-    roomyFiles(host.FS);
+    roomyFiles(host.FS, (node) => host.firstRoom ? host.firstRoom(node) : 0);
     host.FS.mkdir("/drawing");
     // The drawing is only read: its bytes are used where they lie, not copied once more.
     host.FS.writeFile("/drawing/" + drawing.name, drawing.bytes, { canOwn: true });
@@ -132,9 +158,10 @@ function readShown(host, prefix) {
 
 // Opens a drawing: its lines as the stand-in reads them, or why it refuses it, in the words
 // the command-line stand-in uses.
-function openDrawing(createHost, createTool, drawing) {
+function openDrawing(createHost, createTool, drawing, onRead) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes });
+    host.onRead = onRead;  // how much of it has been read, 0 to 1, now and then
     if (host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]) === 0)
         return { name, shown: readShown(host, "/view") };
     // Refused: the stand-in itself says why, in the words of its command line.
@@ -185,6 +212,9 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
     host.FS.mkdir("/result");
+    // The new drawing is about the size of the drawing: its room is made once, not by doubling.
+    const results = host.FS.lookupPath("/result").node, size = drawing.bytes.length;
+    host.firstRoom = (node) => node.parent === results ? size + (size >> 3) : 0;
     const args = standInArguments(name, options);
     // The run itself writes the lines after it: the new drawing is not read again for them.
     if (options.view)
@@ -202,14 +232,19 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     if (host.FS.analyzePath("/summary.json").exists)
         result.summary = JSON.parse(new TextDecoder().decode(host.FS.readFile("/summary.json"))).values;
     const out = "/result/" + name;
-    if (result.status === 0 && host.FS.analyzePath(out).exists)
-        result.bytes = host.FS.readFile(out);
+    if (result.status === 0 && host.FS.analyzePath(out).exists) {
+        // Its file's own bytes, which the stand-in forgets now; copied only where much of their
+        // room is left over.
+        const bytes = fileBytes(host.FS, out);
+        result.bytes = bytes.buffer.byteLength - bytes.length <= bytes.length / 8 ? bytes : bytes.slice();
+    }
     if (result.status === 0 && options.picture && host.FS.analyzePath(out + ".svg").exists)
         result.picture = host.FS.readFile(out + ".svg");
     if (result.bytes && options.view && host.FS.analyzePath("/after.lines").exists) {
         const read = (file, Type) => {
-            const bytes = host.FS.readFile(file);
-            return new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
+            const bytes = fileBytes(host.FS, file);
+            const alone = bytes.byteOffset === 0 && bytes.length === bytes.buffer.byteLength;  // then not copied
+            return new Type(alone ? bytes.buffer : bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length));
         };
         result.after = { lines: read("/after.lines", Float64Array), kept: read("/after.kept", Uint32Array) };
         result.pivots = read("/after.pivots", Float64Array);

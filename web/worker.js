@@ -17,7 +17,14 @@ self.onmessage = (event) => {
     const drawing = held;
     try {
         if (job.kind === "open") {
-            const opened = openDrawing(host, tool, drawing);
+            let told = 0;  // when the page was last told how far the opening is
+            const read = (fraction) => {
+                if (performance.now() - told >= 50) {
+                    told = performance.now();
+                    self.postMessage({ kind: "progress", id: job.id, phase: "open", fraction });
+                }
+            };
+            const opened = openDrawing(host, tool, drawing, read);
             const s = opened.shown;
             self.postMessage({ kind: "opened", id: job.id, ...opened },
                              s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer] : []);

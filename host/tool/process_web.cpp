@@ -5,9 +5,9 @@
 
 #include "tool/process.h"
 
-// Hands the run's directory to the page's runTool, which runs the tool on a copy of it and
-// returns its exit status, the files it left, and what it wrote to its two streams. The copy
-// is the whole directory, so that the tool's renames happen there as they would on disk.
+// Hands the run's directory to the page's runTool, which runs the tool on its files and
+// returns its exit status, the files it left, and what it wrote to its two streams. It is
+// given the whole directory, so that the tool's renames happen there as they would on disk.
 // clang-format off
 EM_JS(int, runToolInstance, (const char* const* words, int count, const char* directory, const char* outFile,
                              const char* errFile), {
@@ -15,21 +15,27 @@ EM_JS(int, runToolInstance, (const char* const* words, int count, const char* di
     for (let i = 0; i < count; ++i)
         args.push(UTF8ToString(HEAPU32[(words >> 2) + i]));
     const dir = UTF8ToString(directory);
+    // The files go to the tool's instance where they lie, not copied: they are removed here
+    // once it has run, whatever it did with them.
     const given = {};
     for (const name of FS.readdir(dir))
-        if (name !== "." && name !== "..")
-            given[name] = FS.readFile(dir + "/" + name);
+        if (name !== "." && name !== "..") {
+            const node = FS.lookupPath(dir + "/" + name).node;
+            given[name] = node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
+        }
     let result;
     try {
         result = Module["runTool"](args, given);
     } catch (e) {
         FS.writeFile(UTF8ToString(errFile), String(e && e.message || e) + "\n");
-        return -1;
+        result = null;
     }
     for (const name of Object.keys(given))
         FS.unlink(dir + "/" + name);
+    if (!result)
+        return -1;
     for (const name of Object.keys(result.files))
-        FS.writeFile(dir + "/" + name, result.files[name], { canOwn: true });  // fresh copies, taken as they are
+        FS.writeFile(dir + "/" + name, result.files[name], { canOwn: true });  // the ended instance's, taken as they are
     FS.writeFile(UTF8ToString(outFile), result.stdout);
     FS.writeFile(UTF8ToString(errFile), result.stderr);
     return result.status;
