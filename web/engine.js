@@ -140,7 +140,9 @@ function unpackNames(packed) {
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
 // layers (indexes into `layers`), what names each line to the stand-in (`handles`, "" where it
 // has none, for --handle; `numbers`, its line in the file, for --select), the entities not
-// drawn; or `error` with the stand-in's message.
+// drawn; in grey behind them, the model space's other entities as segments (`backdrop`, x1 y1 x2
+// y2) and texts as points (`marks`, x y), and how many entities the backdrop's budget left out
+// (`backdropLeftOut`); or `error` with the stand-in's message.
 function readShown(host, prefix) {
     const FS = host.FS;
     const file = (suffix) => FS.readFile(prefix + suffix);
@@ -153,6 +155,9 @@ function readShown(host, prefix) {
         handles: unpackNames(file(".handles")),
         numbers: copy(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
+        backdrop: copy(file(".backdrop"), Float64Array),
+        marks: copy(file(".marks"), Float64Array),
+        backdropLeftOut: Number(new TextDecoder().decode(file(".left"))),
     };
 }
 

@@ -27,7 +27,8 @@ self.onmessage = (event) => {
             const opened = openDrawing(host, tool, drawing, read);
             const s = opened.shown;
             self.postMessage({ kind: "opened", id: job.id, ...opened },
-                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer] : []);
+                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer,
+                                  s.marks.buffer] : []);
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });

@@ -49,6 +49,9 @@ struct TextLine {
 class LineReader {
 public:
     explicit LineReader(std::string_view bytes) : bytes_(bytes), end_(lineEnd(bytes)) {}
+    // From `from` of `bytes`, which is not the first line, in lines that end in `end`.
+    LineReader(std::string_view bytes, char end, std::size_t from)
+        : bytes_(bytes), end_(end), position_(from), number_(from > 0) {}
     // A plain loop, not memchr: the lines of a DXF file are mostly a few bytes long.
     bool next(TextLine& line)
     {
@@ -97,6 +100,8 @@ public:
         return true;
     }
     long number() const { return number_; }
+    std::size_t position() const { return position_; }
+    char end() const { return end_; }
     std::string_view text(const TextLine& line) const { return bytes_.substr(line.at, line.length); }
 
 private:
@@ -111,6 +116,7 @@ private:
 struct Entity {
     std::string_view type;
     long line = 0;
+    std::size_t at = 0;  // where its group code 0 begins
     bool inXdata = false;  // group 1001 on: application data, which may repeat any code
     std::array<bool, 4> seen{};  // which of groups 10, 20, 11, 21 came
     DxfLine found;
@@ -157,11 +163,13 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
     drawing.bytes = drawing.file.view();
     std::string_view all = drawing.bytes;
     LineReader reader(all);
+    drawing.ending = reader.end();
     std::string_view section, variable;  // the header variable whose value comes
     bool sectionOpen = false, nameNext = false, entitiesEnded = false, entitiesSeen = false;
     Entity entity;
+    std::size_t blocksFrom = 0;
 
-    auto finish = [&]() {
+    auto finish = [&](std::size_t end) {
         if (section == "ENTITIES" && !entity.type.empty()) {
             if (entity.type == "LINE") {
                 DxfLine& line = entity.found;
@@ -174,8 +182,13 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                         line.problem = static_cast<std::uint8_t>(i + 5);
                 }
                 take(line);
-            } else if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB") {
-                ++drawing.otherEntities;
+            } else {
+                if (entity.type != "SEQEND" && entity.type != "VERTEX" && entity.type != "ATTRIB")
+                    ++drawing.otherEntities;
+                if (drawing.keepsOthers && !drawing.others.empty() && drawing.others.back().to == entity.at)
+                    drawing.others.back().to = end;
+                else if (drawing.keepsOthers)
+                    drawing.others.push_back({entity.at, end});
             }
         } else if (section == "TABLES" && entity.type == "LAYER") {
             drawing.layers[drawing.keyOf(entity.name)] = entity.colour;
@@ -185,6 +198,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
 
     for (TextLine codeLine, valueLine;;) {
         int code;
+        std::size_t codeAt = reader.position();
         if (!reader.plainCode(code)) {
             if (!reader.next(codeLine))
                 break;
@@ -208,7 +222,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             continue;  // a comment, which may stand wherever a pair may
         std::string_view value = reader.text(valueLine);
         if (code == 0) {
-            finish();
+            finish(codeAt);
             std::string_view type = trimmed(value);
             if (type == "EOF")
                 break;  // what follows is kept as it is, unread
@@ -216,11 +230,14 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
                 sectionOpen = nameNext = true;
             } else if (type == "ENDSEC") {
                 entitiesEnded = entitiesEnded || section == "ENTITIES";
+                if (drawing.keepsOthers && section == "BLOCKS")
+                    drawing.blocks.push_back({blocksFrom, codeAt});
                 section = {};
                 sectionOpen = false;
             } else if (sectionOpen) {
                 entity.type = type;
                 entity.line = codeNumber;
+                entity.at = codeAt;
             }
             continue;
         }
@@ -229,6 +246,7 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             if (code == 2) {
                 section = trimmed(value);
                 entitiesSeen = entitiesSeen || section == "ENTITIES";
+                blocksFrom = reader.position();
             }
             continue;
         }
@@ -281,13 +299,29 @@ bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const
             break;
         }
     }
-    finish();
+    finish(reader.position());
     if (entitiesSeen && !entitiesEnded) {
         error = "truncated: the ENTITIES section has no end (ENDSEC)";
         because("noEnd");
         return false;
     }
     return true;
+}
+
+void readPairs(const DxfDrawing& drawing, ByteRange range, const std::function<void(int, std::string_view)>& take)
+{
+    LineReader reader(drawing.bytes.substr(0, range.to), drawing.ending, range.from);
+    for (TextLine codeLine, valueLine;;) {
+        int code;
+        if (!reader.plainCode(code)) {
+            if (!reader.next(codeLine) || !parseCode(reader.text(codeLine), code))
+                return;
+        }
+        if (!reader.next(valueLine))
+            return;
+        if (code != 999)
+            take(code, reader.text(valueLine));
+    }
 }
 
 std::string DxfDrawing::nameOf(std::string_view raw) const

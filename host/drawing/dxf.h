@@ -39,10 +39,21 @@ struct DxfLine {
     std::uint8_t problem = 0;
 };
 
+// Bytes [from, to) of a drawing.
+struct ByteRange {
+    std::size_t from = 0, to = 0;
+};
+
 struct DxfDrawing {
     FileBytes file;
     std::string_view bytes;              // the file's bytes
     int otherEntities = 0;               // the ENTITIES section's other entities, which are not drawn
+    // Set before reading, for the page's backdrop: where the ENTITIES section's other entities
+    // lie (neighbours as one range), and the BLOCKS section's pairs, so that only these are read
+    // again.
+    bool keepsOthers = false;
+    std::vector<ByteRange> others, blocks;
+    char ending = '\n';  // the byte that ends its lines, as lineEnd tells it
     std::map<std::string, int> layers;   // colour of each layer, by its key
     NameCoding coding;                   // how its names are written, as its header says
 
@@ -61,6 +72,10 @@ private:
 // ends; false with `error` for a file cut short or not made of pairs.
 bool readDxf(FileBytes file, DxfDrawing& drawing, const std::function<void(const DxfLine&)>& take,
              std::string& error);
+
+// Hands each pair of `range`, which readDxf has read (whole pairs), to `take`: its code and its
+// value line; comments (999) skipped.
+void readPairs(const DxfDrawing& drawing, ByteRange range, const std::function<void(int, std::string_view)>& take);
 
 // Why the line's coordinates cannot be taken, "" when they can.
 std::string problemOf(const DxfDrawing& drawing, const DxfLine& line);

@@ -16,6 +16,7 @@
 #include "base/files.h"
 #include "base/status.h"
 #include "base/text.h"
+#include "drawing/backdrop.h"
 #include "drawing/drawing.h"
 #include "drawing/dxf.h"
 #include "picture/svg.h"
@@ -31,6 +32,7 @@ struct Shown {
     std::string handles;                 // each line's handle after its length, as .names; empty for none
     std::vector<std::uint32_t> numbers;  // each line's number in the file, which --select takes
     int notDrawn = 0;
+    Backdrop backdrop;  // what else the model space holds, drawn behind in grey
 };
 
 // A name after its length (32 bits): a name may hold any byte, a line end among them.
@@ -78,6 +80,7 @@ std::string read(const std::string& path, Shown& shown)
         return "";
     }
     DxfDrawing drawing;
+    drawing.keepsOthers = true;
     std::map<std::string, std::uint32_t> index;
     std::vector<int> colours;
     // Told as each 128th of the bytes is passed, by where a LINE's first coordinate lies.
@@ -103,6 +106,7 @@ std::string read(const std::string& path, Shown& shown)
     if (!readDxf(std::move(bytes), drawing, take, problem))
         return problem;
     shown.notDrawn += drawing.otherEntities;
+    readBackdrop(drawing, shown.backdrop);
     for (std::size_t i = 0; i < colours.size(); ++i) {
         int colour = colours[i];
         if (colour == 256) {
@@ -134,6 +138,9 @@ bool writeShown(const std::string& prefix, const Shown& shown)
            write(prefix + ".names", names.data(), names.size()) &&
            write(prefix + ".handles", shown.handles.data(), shown.handles.size()) &&
            write(prefix + ".numbers", shown.numbers.data(), shown.numbers.size() * 4) &&
+           write(prefix + ".backdrop", shown.backdrop.segments.data(), shown.backdrop.segments.size() * sizeof(Segment)) &&
+           write(prefix + ".marks", shown.backdrop.marks.data(), shown.backdrop.marks.size() * sizeof(Point)) &&
+           write(prefix + ".left", std::to_string(shown.backdrop.leftOut).data(), std::to_string(shown.backdrop.leftOut).size()) &&
            write(prefix + ".other", std::to_string(shown.notDrawn).data(), std::to_string(shown.notDrawn).size());
 }
 
@@ -232,7 +239,8 @@ extern "C" {
 
 // Writes DRAWING's lines as OUT.lines (x1 y1 x2 y2, doubles), OUT.colours, OUT.layers (32 bits
 // each) and OUT.names; what names each line as OUT.handles (as .names) and OUT.numbers (32
-// bits); 0, or 1 with the reason in linetilt_error().
+// bits); the backdrop as OUT.backdrop (x1 y1 x2 y2), OUT.marks (x y) and OUT.left (the
+// entities it left out, in decimal); 0, or 1 with the reason in linetilt_error().
 EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
 {
     Shown shown;

@@ -1,0 +1,23 @@
+// What else a DXF drawing's model space holds, for the page to draw behind its lines: arcs,
+// circles, ellipses and polylines as chords, the entities of blocks where INSERTs place them,
+// and texts as points. Nothing of it is selected or changed.
+#pragma once
+
+#include <cstddef>
+#include <vector>
+
+#include "base/geometry.h"
+#include "drawing/dxf.h"
+
+struct Backdrop {
+    std::vector<Segment> segments;
+    std::vector<Point> marks;
+    std::size_t leftOut = 0;  // entities of the model space not drawn whole, the budget spent
+};
+
+// What one drawing's backdrop may cost: its segments and points, and each entity looked at
+// where a block is placed, together. A hostile drawing then costs so much and no more.
+constexpr std::size_t BACKDROP_BUDGET = 2000000;
+
+// The backdrop of `drawing`, which readDxf read with keepsOthers set.
+void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t budget = BACKDROP_BUDGET);

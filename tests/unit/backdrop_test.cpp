@@ -1,0 +1,101 @@
+// The page's backdrop: what each kind of entity becomes, where blocks are placed, and what a
+// hostile drawing costs. One table: a drawing of a few entities, and what its backdrop must be.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <string>
+
+#include "drawing/backdrop.h"
+#include "drawing/dxf.h"
+
+namespace {
+
+// Pairs written "code|value|code|value|...", as a drawing's lines.
+std::string pairs(std::string text)
+{
+    std::replace(text.begin(), text.end(), '|', '\n');
+    return text.empty() ? text : text + "\n";
+}
+
+Backdrop backdropOf(const std::string& blocks, const std::string& entities, std::size_t budget)
+{
+    std::string path = testing::TempDir() + "backdrop.dxf";
+    std::ofstream(path, std::ios::binary) << pairs("0|SECTION|2|BLOCKS") << pairs(blocks) << pairs("0|ENDSEC")
+                                          << pairs("0|SECTION|2|ENTITIES|0|LINE|8|0|10|0|20|0|11|1|21|1")
+                                          << pairs(entities) << pairs("0|ENDSEC|0|EOF");
+    FileBytes file;
+    std::string error;
+    EXPECT_TRUE(file.read(path, error)) << error;
+    DxfDrawing drawing;
+    drawing.keepsOthers = true;
+    int lines = 0;
+    EXPECT_TRUE(readDxf(std::move(file), drawing, [&](const DxfLine&) { ++lines; }, error)) << error;
+    EXPECT_EQ(1, lines);  // the LINE of the model space is the page's, not the backdrop's
+    Backdrop backdrop;
+    readBackdrop(drawing, backdrop, budget);
+    return backdrop;
+}
+
+const std::string LINE_IN_BLOCK = "0|BLOCK|2|Door|10|1|20|1|0|LINE|10|1|20|1|11|2|21|1|0|ENDBLK";
+
+TEST(Backdrop, EachKindWhereItStands)
+{
+    struct Case {
+        const char* what;
+        std::string blocks, entities;
+        std::size_t segments, marks;
+        double left, bottom, right, top;  // of the segments
+        std::size_t budget = BACKDROP_BUDGET, leftOut = 0;
+    } cases[] = {
+        {"an arc, a chord each 3 degrees", "", "0|ARC|10|10|20|0|40|5|50|0|51|90", 30, 0, 10, 0, 15, 5},
+        {"a circle mirrored by its extrusion", "", "0|CIRCLE|10|5|20|0|40|1|230|-1", 120, 0, -6, -1, -4, 1},
+        // The first side bowed out below: a positive bulge turns counterclockwise.
+        {"a closed LWPOLYLINE with a bulge", "", "0|LWPOLYLINE|90|4|70|1|10|0|20|0|42|1|10|10|20|0|10|10|20|10|10|0|20|10",
+         63, 0, 0, -5, 10, 10},
+        {"a closed POLYLINE of VERTEXes", "",
+         "0|POLYLINE|66|1|70|1|10|0|20|0|0|VERTEX|10|0|20|0|0|VERTEX|10|4|20|0|0|VERTEX|10|4|20|3|0|SEQEND", 3, 0, 0,
+         0, 4, 3},
+        {"an ellipse", "", "0|ELLIPSE|10|0|20|0|11|4|21|0|40|0.5|41|0|42|6.283185307179586", 120, 0, -4, -2, 4, 2},
+        // Base (1, 1), scaled by 2 and 3 and turned a quarter about (10, 10): (1,1)-(2,1) to (10,10)-(10,12).
+        {"an INSERT placed, scaled and turned", LINE_IN_BLOCK, "0|INSERT|2|DOOR|10|10|20|10|41|2|42|3|50|90", 1, 0, 10, 10,
+         10, 12},
+        {"an INSERT mirrored by its extrusion", LINE_IN_BLOCK, "0|INSERT|2|Door|10|10|20|0|230|-1", 1, 0, -11, 0, -10, 0},
+        {"a block within a block", LINE_IN_BLOCK + "|0|BLOCK|2|Wall|10|0|20|0|0|INSERT|2|Door|10|5|20|0|0|ENDBLK",
+         "0|INSERT|2|Wall|10|0|20|0|50|180", 1, 0, -6, 0, -5, 0},
+        // Placed within itself: as deep as blocks go, eight, and no deeper.
+        {"a block that places itself", "0|BLOCK|2|Self|10|0|20|0|0|LINE|10|0|20|0|11|1|21|0|0|INSERT|2|Self|10|1|20|0|0|ENDBLK",
+         "0|INSERT|2|Self", 8, 0, 0, 0, 8, 0},
+        {"texts as points, not those of the paper space", "", "0|TEXT|10|3|20|4|1|a|0|MTEXT|10|5|20|6|0|TEXT|67|1|10|9|20|9",
+         0, 2, 0, 0, 0, 0},
+        {"numbers that draw nothing", LINE_IN_BLOCK + "|0|BLOCK|2|Big|0|INSERT|2|Door|41|1e300|0|ENDBLK",
+         "0|CIRCLE|10|0|20|0|40|0|0|CIRCLE|40|-1|0|ARC|40|nan|0|ARC|40|1|50|inf|0|INSERT|2|Door|41|0|"
+         "0|INSERT|2|Big|41|1e300|0|INSERT|2|Nowhere|0|ELLIPSE|11|1|21|0|40|0",
+         0, 0, 0, 0, 0, 0},
+        {"a bulge too large for its arc is its chord", "", "0|LWPOLYLINE|10|0|20|0|42|1e300|10|1|20|0", 1, 0, 0, 0, 1, 0},
+        // A grid of 100 x 100 doors, a budget of 50: 16 doors of 3 each (the place, the LINE, its
+        // segment); the grid and the text after it are left out, counted.
+        {"the budget spent", LINE_IN_BLOCK, "0|INSERT|2|Door|70|100|71|100|44|2|45|2|0|TEXT|10|1|20|1", 16, 0, 0, 0, 31, 0,
+         50, 2},
+    };
+    for (const auto& c : cases) {
+        Backdrop b = backdropOf(c.blocks, c.entities, c.budget);
+        EXPECT_EQ(c.segments, b.segments.size()) << c.what;
+        EXPECT_EQ(c.marks, b.marks.size()) << c.what;
+        EXPECT_EQ(c.leftOut, b.leftOut) << c.what;
+        if (b.segments.empty())
+            continue;
+        double box[] = {INFINITY, INFINITY, -INFINITY, -INFINITY};
+        for (const Segment& s : b.segments)
+            for (const Point& p : {s.a, s.b})
+                box[0] = std::min(box[0], p.x), box[1] = std::min(box[1], p.y), box[2] = std::max(box[2], p.x),
+                box[3] = std::max(box[3], p.y);
+        EXPECT_NEAR(c.left, box[0], 1e-9) << c.what;
+        EXPECT_NEAR(c.bottom, box[1], 1e-9) << c.what;
+        EXPECT_NEAR(c.right, box[2], 1e-9) << c.what;
+        EXPECT_NEAR(c.top, box[3], 1e-9) << c.what;
+    }
+}
+
+}  // namespace
