@@ -45,6 +45,13 @@ function fileBytes(FS, path) {
     return node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
 }
 
+// A table of numbers from a file's bytes as fileBytes gives them: their own buffer where they
+// fill it, as a file written in one piece does, which is then not copied; a copy otherwise.
+function table(bytes, Type) {
+    const alone = bytes.byteOffset === 0 && bytes.length === bytes.buffer.byteLength;
+    return new Type(alone ? bytes.buffer : bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length));
+}
+
 const spareMemory = new WeakMap();  // a module's factory -> the memory its last instance ended with
 
 // Runs the tool as a new process would run: a fresh instance of its module, in a directory
@@ -144,19 +151,17 @@ function unpackNames(packed) {
 // y2) and texts as points (`marks`, x y), and how many entities the backdrop's budget left out
 // (`backdropLeftOut`); or `error` with the stand-in's message.
 function readShown(host, prefix) {
-    const FS = host.FS;
-    const file = (suffix) => FS.readFile(prefix + suffix);
-    const copy = (bytes, Type) => new Type(bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.byteLength));
+    const file = (suffix) => fileBytes(host.FS, prefix + suffix);  // the instance is forgotten after
     return {
-        lines: copy(file(".lines"), Float64Array),
-        colours: copy(file(".colours"), Uint32Array),
-        layerOf: copy(file(".layers"), Uint32Array),
+        lines: table(file(".lines"), Float64Array),
+        colours: table(file(".colours"), Uint32Array),
+        layerOf: table(file(".layers"), Uint32Array),
         layers: unpackNames(file(".names")),
         handles: unpackNames(file(".handles")),
-        numbers: copy(file(".numbers"), Uint32Array),
+        numbers: table(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
-        backdrop: copy(file(".backdrop"), Float64Array),
-        marks: copy(file(".marks"), Float64Array),
+        backdrop: table(file(".backdrop"), Float64Array),
+        marks: table(file(".marks"), Float64Array),
         backdropLeftOut: Number(new TextDecoder().decode(file(".left"))),
     };
 }
@@ -246,11 +251,7 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     if (result.status === 0 && options.picture && host.FS.analyzePath(out + ".svg").exists)
         result.picture = host.FS.readFile(out + ".svg");
     if (result.bytes && options.view && host.FS.analyzePath("/after.lines").exists) {
-        const read = (file, Type) => {
-            const bytes = fileBytes(host.FS, file);
-            const alone = bytes.byteOffset === 0 && bytes.length === bytes.buffer.byteLength;  // then not copied
-            return new Type(alone ? bytes.buffer : bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length));
-        };
+        const read = (file, Type) => table(fileBytes(host.FS, file), Type);
         result.after = { lines: read("/after.lines", Float64Array), kept: read("/after.kept", Uint32Array) };
         result.pivots = read("/after.pivots", Float64Array);
         result.changes = read("/after.changes", Uint8Array);
