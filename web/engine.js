@@ -158,6 +158,7 @@ function readShown(host, prefix) {
         layerOf: table(file(".layers"), Uint32Array),
         layers: unpackNames(file(".names")),
         handles: unpackNames(file(".handles")),
+        hiddenHandles: unpackNames(file(".hidden")),
         numbers: table(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
         backdrop: table(file(".backdrop"), Float64Array),

@@ -17,6 +17,7 @@ let started = 0;     // when it started
 let runOf = null;    // the options the current run was given, and the lines picked for it
 let picks = null;    // for each line of the drawing shown, 1 where the user picked it
 let pickCount = 0;   // how many are: none, and the lines of the ticked layers turn
+let stepPicks = null; // the picks a step back or forth brings, once its drawing is read
 let summary = null;  // the last run's numbers, as the stand-in counted them
 let workerHolds = 0;     // the version of the drawing the worker holds
 let stepping = false;    // the drawing being read again is a step back or forth
@@ -67,9 +68,11 @@ function complain(key, values) { show("message", key || null, values); }
 function complainText(text) { show("message", text ? () => text : null); }
 // The summary of a run in the page's words, from the stand-in's numbers, grouped by digits;
 // in English lines are counted as "1 line", "2 lines".
+// A count with its digits grouped, as the language writes it.
+const grouped = (count) => Number(count).toLocaleString(language === "ja" ? "ja-JP" : "en-US");
+
 function summaryText(values) {
     const n = (name) => Number(values[name]);
-    const grouped = (count) => count.toLocaleString(language === "ja" ? "ja-JP" : "en-US");
     const lines = (count) => grouped(count) + (language !== "en" ? "" : count === 1 ? " line" : " lines");
     const pivots = [["sumPivot1", "first"], ["sumPivot2", "middle"], ["sumPivot3", "second"]]
         .filter(([, name]) => n(name) > 0).map(([key, name]) => w(key, { n: grouped(n(name)) }));
@@ -159,6 +162,7 @@ function settingChanged() {
 // --- opening -------------------------------------------------------------------------------
 
 let reading = 0;  // the newest file asked for; one read before it is not opened
+let openingName = "";  // its name as chosen
 
 async function open(file) {
     const mine = ++reading;
@@ -184,6 +188,7 @@ async function open(file) {
         opened({ empty: file.name });
         return;
     }
+    openingName = file.name;
     worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
     workerHolds = versions + 1;  // the version the drawing will have once opened
 }
@@ -205,12 +210,11 @@ function opened(message) {
         // A step back or forth: the same drawing as it was, seen where it was, its layers as ticked.
         stepping = false;
         const ticked = chosenLayers();
-        drawing = { name: drawing.name, bytes: opening, shown: message.shown, version: drawing.version };
+        drawing = { ...drawing, bytes: opening, shown: message.shown };
         opening = null;
-        // The picks stand where the lines are the same lines; a step that brings back lines
-        // the tool dropped moves them, and the picks go.
-        if (!picks || picks.length !== message.shown.lines.length / 4)
-            picks = new Uint8Array(message.shown.lines.length / 4);
+        const n = message.shown.lines.length / 4;
+        picks = stepPicks && stepPicks.length === n ? stepPicks : new Uint8Array(n);
+        stepPicks = null;
         countPicks();
         setBusy(false);
         showLayers(message.shown.layers, ticked);
@@ -220,19 +224,19 @@ function opened(message) {
         draw();
         return;
     }
-    drawing = { name: message.name, bytes: opening, shown: message.shown, version: ++versions };
+    drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions };
     opening = null;
     picks = new Uint8Array(message.shown.lines.length / 4);
     countPicks();
     saved = drawing.version;
-    $("save-name").value = drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
+    $("save-name").value = tilted(drawing.file);
     setBusy(false);
     showLayers(message.shown.layers);
     const count = message.shown.lines.length / 4;
     const notDrawn = message.shown.notDrawn;
-    say(() => w("opened", { name: drawing.name, count, lines: count === 1 ? "line" : "lines",
+    say(() => w("opened", { name: drawing.file, count: grouped(count), lines: count === 1 ? "line" : "lines",
                             others: notDrawn ? w(notDrawn === 1 ? "oneOther" : "others", { count: notDrawn }) : "" }));
-    fit();
+    fit(false);  // a point kept from another drawing may lie far from this one
     showCommand();
 }
 
@@ -290,7 +294,7 @@ function runOptions(mark = true) {
         throw () => w("angleRange");
     }
     const options = { at, angle, layers: [] }, shown = drawing.shown;
-    if (pickCount > 0) {
+    if (pickCount > 0 && pickCount < countPickable()) {
         // Lines picked one by one reach the stand-in as its own selection: a DXF line by its
         // handle, where the file gives it one that names no other line, else by the line of
         // the file it stands at.
@@ -299,7 +303,7 @@ function runOptions(mark = true) {
         for (let i = 0; i < picks.length; ++i)
             if (picks[i]) {
                 const handle = shown.handles && shown.handles[i];
-                if (handle && named.get(handleKey(handle)) === 1)
+                if (handle && handleTaken(handle) && named.get(handleKey(handle)) === 1)
                     options.handles.push(handle);
                 else
                     options.numbers.push(shown.numbers[i]);
@@ -311,22 +315,35 @@ function runOptions(mark = true) {
         if (options.layers.length === shown.layers.length)
             options.layers = [];  // all of them: as the command line without --layer
     }
+    if (options.handles && (options.handles.join(",").length + options.numbers.join(",").length) > ARGUMENTS_ROOM)
+        throw () => w("tooManyPicks");
     return options;
 }
 
-// A handle as the stand-in compares them: hexadecimal in any case, leading zeros dropped;
-// "" for one it would not take.
-const handleKey = (handle) => /^[0-9a-f]{1,16}$/i.test(handle) ? handle.toLowerCase().replace(/^0+(?=.)/, "") : "";
+const ARGUMENTS_ROOM = 30e6;  // bytes of the stand-in's arguments its stack holds, with room to spare
 
-// How many lines of `shown` each handle names: a drawing may give two lines one handle.
+// How many lines may be picked: all of them picked is the same as none, and is asked so.
+function countPickable() {
+    const canPick = pickable();
+    let count = 0;
+    for (let i = 0, n = drawing.shown.lines.length / 4; i < n; ++i)
+        count += canPick(i) ? 1 : 0;
+    return count;
+}
+
+// A handle as the stand-in compares them: hexadecimal in any case, leading zeros dropped;
+// the option takes no other than 1 to 16 hexadecimal digits.
+const handleKey = (handle) => handle.toLowerCase().replace(/^0+(?=.)/, "");
+const handleTaken = (handle) => /^[0-9a-f]{1,16}$/i.test(handle);
+
+// How many LINEs each handle names, those the page does not draw included (the stand-in
+// looks at them too): a drawing may give two lines one handle.
 function namedLines(shown) {
     if (!shown.named) {
         shown.named = new Map();
-        for (const handle of shown.handles || []) {
-            const key = handleKey(handle);
-            if (key)
-                shown.named.set(key, (shown.named.get(key) || 0) + 1);
-        }
+        for (const handle of (shown.handles || []).concat(shown.hiddenHandles || []))
+            if (handle)
+                shown.named.set(handleKey(handle), (shown.named.get(handleKey(handle)) || 0) + 1);
     }
     return shown.named;
 }
@@ -356,7 +373,7 @@ function run() {
     $("progress").max = runs;
     $("progress").value = 0;
     setBusy(true);
-    say(() => w("tilting", { count: selected, runs: language === "en" ? runs + (runs === 1 ? " run" : " runs") : runs }));
+    say(() => w("tilting", { count: grouped(selected), runs: language === "en" ? runs + (runs === 1 ? " run" : " runs") : runs }));
     started = performance.now();
     runOf = { options, picks: pickCount > 0 ? picks.slice() : null };
     running = true;
@@ -393,9 +410,9 @@ function finished(message) {
         carryOver(result.after, drawing.shown, runOf.picks);
     // The result is the drawing now: the next tilt works on it, and Undo goes back.
     if (result.after && result.changes) {
-        history.back.push({ patch: result.changes, options: runOf.options });
+        history.back.push({ patch: result.changes, options: runOf.options, picks: { back: runOf.picks, forth: runOf.picks && picks.slice() } });
         history.forth = [];
-        drawing = { name: drawing.name, bytes: result.bytes, shown: result.after, version: ++versions };
+        drawing = { ...drawing, bytes: result.bytes, shown: result.after, version: ++versions };
     }
     $("save").disabled = !changed();
     showSteps();
@@ -435,7 +452,7 @@ function carryOver(after, shown, picked) {
             after.numbers[j] = shown.numbers[i] - gone;
         }
     }
-    for (const same of ["layers", "notDrawn", "backdrop", "marks", "leftOut"])
+    for (const same of ["layers", "notDrawn", "backdrop", "marks", "leftOut", "hiddenHandles"])
         after[same] = shown[same];
     picks = picked ? take(picked) : new Uint8Array(kept.length);
     countPicks();
@@ -445,8 +462,11 @@ function carryOver(after, shown, picked) {
 // empty. A folder cannot be named: what comes after the last slash is the name.
 function saveName() {
     const typed = $("save-name").value.trim().split(/[\/\\]/).pop();
-    return typed || drawing.name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
+    return typed || tilted(drawing.file);
 }
+
+// The name "NAME-tilted.EXT" for a drawing NAME.EXT.
+const tilted = (name) => name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext || ""));
 
 function save() {
     if (!drawing || !changed())
@@ -524,7 +544,8 @@ function indicated() {
     return tx !== "" && ty !== "" && isFinite(x) && isFinite(y) ? [x, y] : null;
 }
 
-function fit() {
+// The view fits the drawing, and the indicated point where `withPoint`.
+function fit(withPoint = true) {
     if (!drawing)
         return;
     const lines = (result && result.after ? result.after : drawing.shown).lines;
@@ -539,7 +560,7 @@ function fit() {
         take(lines[i], lines[i + 1]);
     for (let i = 0; i < drawing.shown.lines.length; i += 2)
         take(drawing.shown.lines[i], drawing.shown.lines[i + 1]);
-    const p = indicated();
+    const p = withPoint !== false ? indicated() : null;
     if (p)
         take(p[0], p[1]);
     if (minX === Infinity)
@@ -558,19 +579,19 @@ function fit() {
 // of sight before (the user zoomed in on a part) leave the view as it is.
 function pastView(after, before) {
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
-    const inside = (lines, i) => {
-        const x = ox + lines[i] * s, y = oy - lines[i + 1] * s;
-        return x >= 0 && y >= 0 && x <= canvas.width && y <= canvas.height;
-    };
+    // The view in drawing units: a point is inside where it lies within these.
+    const left = -ox / s, right = (canvas.width - ox) / s, top = oy / s, bottom = (oy - canvas.height) / s;
     const lines = after.lines, kept = after.kept;
     for (let j = 0; j < kept.length; ++j) {
         const i = 4 * kept[j], k = 4 * j;
-        if (lines[k] === before[i] && lines[k + 1] === before[i + 1] && lines[k + 2] === before[i + 2] &&
-            lines[k + 3] === before[i + 3])
+        const a1 = lines[k], b1 = lines[k + 1], a2 = lines[k + 2], b2 = lines[k + 3];
+        if (a1 === before[i] && b1 === before[i + 1] && a2 === before[i + 2] && b2 === before[i + 3])
             continue;  // not turned
-        if (inside(before, i) && inside(before, i + 2) && !(inside(lines, k) && inside(lines, k + 2)) &&
-            Math.abs(lines[k]) <= DRAWABLE && Math.abs(lines[k + 1]) <= DRAWABLE &&
-            Math.abs(lines[k + 2]) <= DRAWABLE && Math.abs(lines[k + 3]) <= DRAWABLE)
+        const x1 = before[i], y1 = before[i + 1], x2 = before[i + 2], y2 = before[i + 3];
+        const was = x1 >= left && x1 <= right && y1 >= bottom && y1 <= top && x2 >= left && x2 <= right && y2 >= bottom && y2 <= top;
+        const is = a1 >= left && a1 <= right && b1 >= bottom && b1 <= top && a2 >= left && a2 <= right && b2 >= bottom && b2 <= top;
+        if (was && !is && Math.abs(a1) <= DRAWABLE && Math.abs(b1) <= DRAWABLE && Math.abs(a2) <= DRAWABLE &&
+            Math.abs(b2) <= DRAWABLE)
             return true;
     }
     return false;
@@ -663,7 +684,7 @@ function draw() {
                (many ? 1 : 1.5) * ratio);
         // The picked lines over the rest, wide and blue.
         if (pickCount > 0)
-            stroke(shown, () => 0x1f5fbf, 3 * ratio, picks);
+            stroke(shown, () => 0x1f5fbf, (many || pickCount > 5000 ? 1 : 3) * ratio, picks);
     }
     steps.push(() => drawPoint(g, ratio));
     const go = () => {
@@ -791,7 +812,7 @@ function countPicks() {
 }
 
 function showPicked() {
-    const count = pickCount.toLocaleString(language === "ja" ? "ja-JP" : "en-US");
+    const count = grouped(pickCount);
     $("picked").textContent = !drawing ? "" : pickCount > 0 ? w("picked", { count }) : w("pickedNone");
 }
 
@@ -934,7 +955,8 @@ function shortNumber(value) {
 // The point set at a pixel: exactly the end or midpoint it snaps to, or where it falls.
 function setPointAt(px, py, free) {
     const point = pointAt(px, py, free);
-    setPoint(point.snapped ? String(point.x) : shortNumber(point.x), point.snapped ? String(point.y) : shortNumber(point.y));
+    const exact = (v) => Object.is(v, -0) ? "-0" : String(v);
+    setPoint(point.snapped ? exact(point.x) : shortNumber(point.x), point.snapped ? exact(point.y) : shortNumber(point.y));
 }
 
 // --- the command line and the picture ------------------------------------------------------
@@ -953,8 +975,14 @@ function showCommand() {
     let text = "";
     try {
         if (drawing) {
+            // The drawing as the user has it: the file opened, or once changed, the one saved
+            // from the page; a name that begins with a dash is not taken for an option.
+            const named = (name) => name.startsWith("-") ? "./" + name : name;
+            const [input, output] = changed() ? [saveName(), tilted(saveName())] : [drawing.file, saveName()];
             const args = standInArguments(drawing.name, runOptions(false));
-            text = ["linetilt-host", ...args.map((a) => a === "/result/" + drawing.name ? saveName() : a)].map(quoted).join(" ");
+            args[0] = named(input);
+            args[args.indexOf("/result/" + drawing.name)] = named(output);
+            text = ["linetilt-host", ...args].map(quoted).join(" ");
         }
     } catch (e) {
         text = typeof e === "function" ? e() : String(e && e.message || e);
@@ -1044,9 +1072,13 @@ function step(direction) {
         return;
     const taken = from.pop();
     const { bytes, back } = applyPatch(drawing.bytes, taken.patch);
-    to.push({ patch: back, options: taken.options });
+    to.push({ patch: back, options: taken.options, picks: taken.picks });
+    // The lines picked before the step, or after it: where the tool dropped a line the lines
+    // are others, and the picks go with them.
+    const wanted = direction < 0 ? taken.picks.back : taken.picks.forth;
+    stepPicks = wanted ? wanted.slice() : null;
     forgetResult();
-    drawing = { name: drawing.name, bytes, shown: drawing.shown, version: ++versions };
+    drawing = { ...drawing, bytes, version: ++versions };
     stepped = direction;
     showSteps();
     setBusy(true);

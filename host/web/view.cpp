@@ -30,6 +30,7 @@ struct Shown {
     std::vector<std::uint32_t> layers;   // index into `names`
     std::vector<std::string> names;      // the DXF layers, in the order first met; none for record text
     std::string handles;                 // each line's handle after its length, as .names; empty for none
+    std::string hidden;  // the handles of the model space's LINEs not drawn, packed as handles
     std::vector<std::uint32_t> numbers;  // each line's number in the file, which --select takes
     int notDrawn = 0;
     Backdrop backdrop;  // what else the model space holds, drawn behind in grey
@@ -91,6 +92,9 @@ std::string read(const std::string& path, Shown& shown)
             toldAt = line.values.at[0] + size / 128 + 1;
         }
         if (!line.modelSpace || line.problem != 0) {
+            // A picked line's handle may be another's too, and --handle would take both.
+            if (line.modelSpace && !line.handle.empty())
+                pack(shown.hidden, line.handle);
             ++shown.notDrawn;
             return;
         }
@@ -137,6 +141,7 @@ bool writeShown(const std::string& prefix, const Shown& shown)
            write(prefix + ".layers", shown.layers.data(), shown.layers.size() * 4) &&
            write(prefix + ".names", names.data(), names.size()) &&
            write(prefix + ".handles", shown.handles.data(), shown.handles.size()) &&
+           write(prefix + ".hidden", shown.hidden.data(), shown.hidden.size()) &&
            write(prefix + ".numbers", shown.numbers.data(), shown.numbers.size() * 4) &&
            write(prefix + ".backdrop", shown.backdrop.segments.data(), shown.backdrop.segments.size() * sizeof(Segment)) &&
            write(prefix + ".marks", shown.backdrop.marks.data(), shown.backdrop.marks.size() * sizeof(Point)) &&

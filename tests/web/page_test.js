@@ -227,7 +227,8 @@ function native(name, bytes, args) {
     // The lines stay picked: a second tilt turns them again.
     await tilt();
     check((await save()).equals(native("drawing.dxf", onceByHandle, byHandle).bytes), "drawing.dxf, handles tilted twice: the bytes differ");
-    check(await page.textContent("#command") === "linetilt-host drawing.dxf --at 0,0 -o drawing-tilted.dxf " + byHandle[2],
+    // Once tilted, the command is for the drawing shown, saved under the name to save under.
+    check(await page.textContent("#command") === "linetilt-host drawing-tilted.dxf --at 0,0 -o drawing-tilted-tilted.dxf " + byHandle[2],
           "the command line shown: " + await page.textContent("#command"));
     await page.click("#command-box summary");
     // Record text, every line picked with Ctrl+A: the line the tool drops moves those after it
@@ -277,19 +278,23 @@ function native(name, bytes, args) {
     check(cross.red && entered.join() === cross.at.join(), `Enter on the drawing: the point ${entered}, the cross at ${cross.at}, shown ${cross.red}`);
     await page.check("#snap");
 
-    // Two LINEs of one handle (a file edited by hand): the one picked is named by its line,
-    // and the other is left as it was.
-    const twin = (handle, y) => `0\nLINE\n5\n${handle}\n8\n0\n10\n0\n20\n${y}\n11\n100\n21\n${y}\n`;
-    const twins = Buffer.from("0\nSECTION\n2\nENTITIES\n" + twin("1A", 0) + twin("01a", 50) + "0\nENDSEC\n0\nEOF\n");
+    // LINEs that share a handle as the stand-in compares them (a file edited by hand): 1A,
+    // 01a and seventeen digits; 2C and a 2c the page cannot draw. Those picked are named by
+    // their lines, and the others are left as they were.
+    const twin = (handle, y, x = 0) => `0\nLINE\n5\n${handle}\n8\n0\n10\n${x}\n20\n${y}\n11\n100\n21\n${y}\n`;
+    const untouched = [twin("01a", 50), twin("0000000000000001A", 100), twin("2c", 150, "abc")];
+    const twins = Buffer.from("0\nSECTION\n2\nENTITIES\n" + twin("1A", 0) + untouched.join("") + twin("2C", 150) +
+                              "0\nENDSEC\n0\nEOF\n");
     await open("twins.dxf", twins);
     await page.fill("#x", "0");
     await page.fill("#y", "0");
-    await drag([0.02, 0.6], [0.98, 0.98]);
-    const line = await page.evaluate(() => [...picks.keys()].filter((i) => picks[i]).map((i) => drawing.shown.numbers[i]));
+    await drag([0.02, 0.9], [0.98, 0.99]);
+    await drag([0.02, 0.01], [0.98, 0.1]);
+    const lines = await page.evaluate(() => [...picks.keys()].filter((i) => picks[i]).map((i) => drawing.shown.numbers[i]));
     await tilt();
     const twinsSaved = await save();
-    check(line.length === 1 && twinsSaved.equals(native("twins.dxf", twins, ["--at", "0,0", "--select=" + line[0]]).bytes) &&
-          twinsSaved.includes(Buffer.from(twin("01a", 50))), "twins.dxf: the line not picked turned too, or the bytes differ");
+    check(lines.length === 2 && twinsSaved.equals(native("twins.dxf", twins, ["--at", "0,0", "--select=" + lines.join(",")]).bytes) &&
+          untouched.every((t) => twinsSaved.includes(Buffer.from(t))), `twins.dxf: lines ${lines} picked, a line not picked turned, or the bytes differ`);
 
     // Typed on a Japanese keyboard: full-width digits, point and minus are numbers.
     await open("drawing.txt", records);
