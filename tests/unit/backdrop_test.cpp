@@ -57,7 +57,11 @@ TEST(Backdrop, EachKindWhereItStands)
         {"a closed POLYLINE of VERTEXes", "",
          "0|POLYLINE|66|1|70|1|10|0|20|0|0|VERTEX|10|0|20|0|0|VERTEX|10|4|20|0|0|VERTEX|10|4|20|3|0|SEQEND", 3, 0, 0,
          0, 4, 3},
-        {"an ellipse", "", "0|ELLIPSE|10|0|20|0|11|4|21|0|40|0.5|41|0|42|6.283185307179586", 120, 0, -4, -2, 4, 2},
+        {"an ellipse's right half, from 3/2 pi on", "", "0|ELLIPSE|10|0|20|0|11|4|21|0|40|0.5|41|4.71238898038469|42|1.5707963267948966",
+         60, 0, 0, -2, 4, 2},
+        // Its extrusion tilted, at elevation 5: the arbitrary axis of DXF, seen from above.
+        {"an arc of one chord, tilted", "", "0|ARC|30|5|40|2|50|0|51|3|210|0.48|220|0.36|230|0.8", 1, 0,
+         1.1346545343035432, 3.347564737614092, 1.2, 3.4},
         // Base (1, 1), scaled by 2 and 3 and turned a quarter about (10, 10): (1,1)-(2,1) to (10,10)-(10,12).
         {"an INSERT placed, scaled and turned", LINE_IN_BLOCK, "0|INSERT|2|DOOR|10|10|20|10|41|2|42|3|50|90", 1, 0, 10, 10,
          10, 12},
