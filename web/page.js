@@ -558,8 +558,9 @@ function fit(withPoint = true) {
     };
     for (let i = 0; i < lines.length; i += 2)
         take(lines[i], lines[i + 1]);
-    for (let i = 0; i < drawing.shown.lines.length; i += 2)
-        take(drawing.shown.lines[i], drawing.shown.lines[i + 1]);
+    for (const points of [drawing.shown.lines, drawing.shown.backdrop || [], drawing.shown.marks || []])
+        for (let i = 0; i < points.length; i += 2)
+            take(points[i], points[i + 1]);
     const p = withPoint !== false ? indicated() : null;
     if (p)
         take(p[0], p[1]);

@@ -417,6 +417,8 @@ void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t bud
             return;
         if (painter.spent() || !painter.draw(shape, Map{}, 0))
             ++backdrop.leftOut;
+        else
+            ++backdrop.drawn;
         vertices = budget;  // an entity keeps what it needs, and it is gone once drawn
     });
     for (ByteRange range : drawing.others) {

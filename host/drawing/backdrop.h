@@ -13,6 +13,7 @@ struct Backdrop {
     std::vector<Segment> segments;
     std::vector<Point> marks;
     std::size_t leftOut = 0;  // entities of the model space not drawn whole, the budget spent
+    std::size_t drawn = 0;    // entities of the model space drawn
 };
 
 // What one drawing's backdrop may cost: its segments and points, and each entity looked at

@@ -3,6 +3,7 @@
 // tables into the module's in-memory file system, where the page reads them.
 #include <emscripten.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -109,8 +110,10 @@ std::string read(const std::string& path, Shown& shown)
     };
     if (!readDxf(std::move(bytes), drawing, take, problem))
         return problem;
-    shown.notDrawn += drawing.otherEntities;
     readBackdrop(drawing, shown.backdrop);
+    // What the backdrop draws is drawn: the rest of the other entities is not.
+    auto others = static_cast<std::size_t>(drawing.otherEntities);
+    shown.notDrawn += static_cast<int>(others - std::min(shown.backdrop.drawn, others));
     for (std::size_t i = 0; i < colours.size(); ++i) {
         int colour = colours[i];
         if (colour == 256) {
