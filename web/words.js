@@ -52,8 +52,8 @@ const WORDS = {
         beyond: "±{limit} を超える座標の線は、ほかの線と一緒には描けないので表示していません。",
         // Why a drawing or a run was refused, by the stand-in's reason: values as it gives them.
         why_binary: "{name} はバイナリ形式の DXF です。CAD で ASCII 形式の DXF として保存し直してから開いてください。",
-        why_notCode: "図面の {line} 行目（「{text}」）が DXF のグループコードではないため、読み込めません。" +
-                     "DXF として保存されたファイルか確かめてください。",
+        why_notCode: "図面の {line} 行目（「{text}」）は DXF ファイルのこの位置にあるはずのない内容のため、読み込めません。" +
+                     "DXF として保存されたファイルか確かめるか、CAD で保存し直してください。",
         why_noValue: "図面が途中で切れています（{line} 行目で終わっています）。CAD で保存し直してください。",
         why_noEnd: "図面が途中で切れています（図形の部分に終わりがありません）。CAD で保存し直してください。",
         why_notRecord: "図面の {line} 行目（「{text}」）はホストの図面のレコードではないため、読み込めません。",
@@ -125,8 +125,8 @@ const WORDS = {
         indicated: "Indicated point {x}, {y}.", undone: "Undone one step.", redone: "Redone one step.",
         beyond: "Some lines reach beyond \u00b1{limit}, too far to be drawn with the others: the view shows the rest.",
         why_binary: "{name} is a binary DXF drawing: save it as ASCII DXF in the CAD program, then open it again.",
-        why_notCode: "Line {line} of the drawing (\"{text}\") is not a DXF group code, so the file cannot be read: " +
-                     "check that it was saved as DXF.",
+        why_notCode: "Line {line} of the drawing (\"{text}\") cannot stand there in a DXF file, so the file cannot " +
+                     "be read: check that it was saved as DXF, or save it again in the CAD program.",
         why_noValue: "The drawing is cut short (it ends at line {line}): save it again in the CAD program.",
         why_noEnd: "The drawing is cut short (its entities have no end): save it again in the CAD program.",
         why_notRecord: "Line {line} of the drawing (\"{text}\") is not a record of the host's drawings, so the file " +

@@ -460,6 +460,29 @@ function native(name, bytes, args) {
               `${name}: the page says "${shown}" / "${shownJa}", the stand-in ${JSON.stringify(expected.stderr)}`);
         check(await page.isDisabled("#save") && await page.isDisabled("#run"), `${name}: something is offered`);
     }
+    // The other refusals the stand-in gives a reason for, at the opening or at the run: in
+    // either language in its words, none in the command line's.
+    const entities = (body) => Buffer.from("0\nSECTION\n2\nENTITIES\n" + body + "0\nENDSEC\n0\nEOF\n");
+    for (const [name, bytes, runs] of [
+        ["code.dxf", entities("0\nLINE\nabc\n8\n"), false],
+        ["record.txt", Buffer.from(" 0 0 1 1\nhello there\n"), false],
+        ["missing.dxf", entities("0\nLINE\n8\n0\n10\n0\n20\n0\n11\n1\n"), true],
+        ["twice.dxf", entities("0\nLINE\n8\n0\n10\n0\n10\n5\n20\n0\n11\n1\n21\n1\n"), true]]) {
+        await open(name, bytes);
+        if (runs) {
+            await page.fill("#x", "0");
+            await page.fill("#y", "0");
+            await page.click("#run");
+            await page.waitForFunction(() => document.getElementById("message").textContent !== "", null, { timeout: 60000 });
+        }
+        const en = await page.textContent("#message");
+        await page.click("#language");
+        const ja = await page.textContent("#message");
+        await page.click("#language");
+        const said = native(name, bytes, ["--at", "0,0"]).stderr;
+        check(en && /[\u3040-\u30ff\u4e00-\u9fff]/.test(ja) && ![en, ja].some((t) => /--|group|linetilt-host|LINE/.test(t)) &&
+              !said.includes(en), `${name}: the page says "${en}" / "${ja}", the stand-in ${JSON.stringify(said)}`);
+    }
     // A line of the drawing whose coordinate is no number, on a layer chosen: named by its line
     // in a drafter's words, in English and in Japanese.
     await open("bad.dxf", Buffer.from("0\nSECTION\n2\nENTITIES\n0\nLINE\n8\nwalls\n10\nabc\n20\n0\n11\n1\n21\n1\n" +
