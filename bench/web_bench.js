@@ -1,5 +1,5 @@
-// The page on a drawing of 100,000 LINEs (and as many CIRCLEs) in headless Chromium against the
-// native stand-in on the same drawing: the time from opening the file to seeing its result,
+// The page on drawings of LINEs (and as many CIRCLEs) in headless Chromium against the native
+// stand-in on the same drawing: the time from opening the file to seeing its result,
 // and peak memory (the browser's processes' peak resident sizes, from /proc, as the system
 // gives them). The saved drawing is checked against the native one byte for byte. Each
 // drawing is LINES:short (coordinates such as 1.25) or LINES:full (17 significant digits, as
@@ -11,7 +11,7 @@ const { chromium } = require(path.join(__dirname, "../tests/web/node_modules/pla
 
 const [page_, host] = process.argv.slice(2, 4).map((p) => path.resolve(p));
 const RUNS = Number(process.argv[4] || 3);
-const DRAWINGS = process.argv.length > 5 ? process.argv.slice(5) : ["100000:short", "100000:full"];
+const DRAWINGS = process.argv.length > 5 ? process.argv.slice(5) : ["100000:short", "100000:full", "1000000:full"];
 
 function drawing(lines, full) {
     const out = ["  0\nSECTION\n  2\nENTITIES\n"];
