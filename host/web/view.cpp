@@ -9,6 +9,7 @@
 #include <cstring>
 #include <utility>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,6 +85,8 @@ std::string read(const std::string& path, Shown& shown)
     DxfDrawing drawing;
     drawing.keepsOthers = true;
     std::map<std::string, std::uint32_t> index;
+    std::optional<std::string_view> lastLayer;  // the layer of the last line taken, its index
+    std::uint32_t lastIndex = 0;
     std::vector<int> colours;
     // Told as each 128th of the bytes is passed, by where a LINE's first coordinate lies.
     std::size_t size = bytes.view().size(), toldAt = 0;
@@ -99,11 +102,15 @@ std::string read(const std::string& path, Shown& shown)
             ++shown.notDrawn;
             return;
         }
-        auto [at, added] = index.emplace(drawing.keyOf(line.layer), static_cast<std::uint32_t>(shown.names.size()));
-        if (added)
-            shown.names.push_back(drawing.nameOf(line.layer));
+        // Lines come in runs of one layer: its name is looked up once a run, not once a line.
+        if (!lastLayer || line.layer != *lastLayer) {
+            auto [at, added] = index.emplace(drawing.keyOf(line.layer), static_cast<std::uint32_t>(shown.names.size()));
+            if (added)
+                shown.names.push_back(drawing.nameOf(line.layer));
+            lastLayer = line.layer, lastIndex = at->second;
+        }
         shown.segments.push_back(line.segment);
-        shown.layers.push_back(at->second);
+        shown.layers.push_back(lastIndex);
         colours.push_back(line.colour);
         pack(shown.handles, line.handle);
         shown.numbers.push_back(static_cast<std::uint32_t>(line.line));
@@ -114,13 +121,23 @@ std::string read(const std::string& path, Shown& shown)
     // What the backdrop draws is drawn: the rest of the other entities is not.
     auto others = static_cast<std::size_t>(drawing.otherEntities);
     shown.notDrawn += static_cast<int>(others - std::min(shown.backdrop.drawn, others));
+    // Each layer's colour is found once, and a colour's RGB once a run of it, not once a line.
+    std::vector<std::optional<int>> layerColour(shown.names.size());
+    std::optional<int> lastColour;
+    std::uint32_t lastRgb = 0;
     for (std::size_t i = 0; i < colours.size(); ++i) {
         int colour = colours[i];
         if (colour == 256) {
-            auto found = drawing.layers.find(foldedName(shown.names[shown.layers[i]]));
-            colour = found == drawing.layers.end() ? 7 : found->second;
+            auto& known = layerColour[shown.layers[i]];
+            if (!known) {
+                auto found = drawing.layers.find(foldedName(shown.names[shown.layers[i]]));
+                known = found == drawing.layers.end() ? 7 : found->second;
+            }
+            colour = *known;
         }
-        shown.colours.push_back(rgb(dxfColour(colour == 0 ? 7 : colour)));
+        if (colour != lastColour)
+            lastColour = colour, lastRgb = rgb(dxfColour(colour == 0 ? 7 : colour));
+        shown.colours.push_back(lastRgb);
     }
     return "";
 }
