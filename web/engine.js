@@ -163,6 +163,7 @@ function readShown(host, prefix) {
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
         backdrop: table(file(".backdrop"), Float64Array),
         marks: table(file(".marks"), Float64Array),
+        corners: table(file(".corners"), Float64Array),
         backdropLeftOut: Number(new TextDecoder().decode(file(".left"))),
     };
 }

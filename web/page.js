@@ -189,7 +189,8 @@ async function open(file) {
         return;
     }
     openingName = file.name;
-    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening.slice() });
+    const sent = opening.slice();  // the worker's own, handed over rather than copied again
+    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: sent }, [sent.buffer]);
     workerHolds = versions + 1;  // the version the drawing will have once opened
 }
 
@@ -379,8 +380,9 @@ function run() {
     running = true;
     // The worker keeps the drawing it opened: sent again only to a worker started since.
     const holds = workerHolds === drawing.version;
-    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: holds ? null : drawing.bytes.slice(),
-                         options: { ...options, view: true } });
+    const sent = holds ? null : drawing.bytes.slice();
+    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, options: { ...options, view: true } },
+                       sent ? [sent.buffer] : []);
     workerHolds = drawing.version;
 }
 
@@ -452,7 +454,7 @@ function carryOver(after, shown, picked) {
             after.numbers[j] = shown.numbers[i] - gone;
         }
     }
-    for (const same of ["layers", "notDrawn", "backdrop", "marks", "leftOut", "hiddenHandles"])
+    for (const same of ["layers", "notDrawn", "backdrop", "marks", "corners", "backdropLeftOut", "hiddenHandles"])
         after[same] = shown[same];
     picks = picked ? take(picked) : new Uint8Array(kept.length);
     countPicks();
@@ -849,10 +851,8 @@ function pointAt(px, py, free) {
     if (!drawing || free || !$("snap").checked)
         return { x, y, snapped: null };
     const reach = 8 * (window.devicePixelRatio || 1) / view.scale;
-    const sets = [linesNow()];
-    if (drawing.shown.backdrop)
-        sets.push(drawing.shown.backdrop);
-    const snapped = snapPoint(sets, x, y, reach);
+    // The backdrop's corners, not its chords: a point along an arc is no point of the drawing.
+    const snapped = snapPoint([linesNow()], drawing.shown.corners || [], x, y, reach);
     return snapped ? { x: snapped.x, y: snapped.y, snapped: snapped.kind } : { x, y, snapped: null };
 }
 
@@ -967,7 +967,9 @@ function quoted(word) {
     return /^[A-Za-z0-9_.,\/:=+@%-]+$/.test(word) ? word : "'" + word.replace(/'/g, "'\\''") + "'";
 }
 
-const COMMAND_SHOWN = 100000;  // characters: a command naming a million lines is not read
+// A command line takes no argument longer than 128 KiB on Linux, and less on Windows: a
+// command naming more lines is shown for what it is, and shortened.
+const COMMAND_ROOM = 131072, COMMAND_SHOWN = 20000;
 
 // The command line with which the stand-in does what Tilt would do now, while it is asked for.
 function showCommand() {
@@ -988,8 +990,8 @@ function showCommand() {
     } catch (e) {
         text = typeof e === "function" ? e() : String(e && e.message || e);
     }
-    $("command").textContent = text.length <= COMMAND_SHOWN ? text
-        : text.slice(0, COMMAND_SHOWN) + w("commandLong", { shown: COMMAND_SHOWN, length: text.length });
+    $("command").textContent = text.length <= COMMAND_ROOM ? text
+        : text.slice(0, COMMAND_SHOWN) + w("commandLong", { length: grouped(text.length) });
 }
 
 let picturing = 0;  // the request for a picture awaited
@@ -1007,7 +1009,8 @@ function savePicture() {
     running = true;
     setBusy(true);
     picturing = ++jobs;
-    worker.postMessage({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } });
+    worker.postMessage({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } },
+                       [before.buffer]);
     workerHolds = -1;  // it holds the drawing before the one shown now
 }
 
@@ -1086,7 +1089,8 @@ function step(direction) {
     $("stop").disabled = true;  // a moment's reading, which leaves nothing half done to stop
     opening = bytes;
     stepping = true;
-    worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: bytes.slice() });
+    const sent = bytes.slice();
+    worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent }, [sent.buffer]);
     workerHolds = drawing.version;
 }
 

@@ -59,15 +59,19 @@ function linesInBox(lines, can, box, crossing) {
     return found;
 }
 
-// The end or midpoint of a line of `sets` (each x1 y1 x2 y2 a line) nearest (px, py) within
-// `reach`: {x, y, kind: "end" or "middle"}, or null. Lines of no length have one end.
-function snapPoint(sets, px, py, reach) {
+// The end or midpoint of a line of `sets` (each x1 y1 x2 y2 a line), or a point of `points`
+// (x y a point, taken as ends), nearest (px, py) within `reach`: {x, y, kind: "end" or
+// "middle"}, or null. Lines of no length have one end.
+function snapPoint(sets, points, px, py, reach) {
     let best = null, bestDistance = reach;
     const consider = (x, y, kind) => {
         const d = Math.hypot(px - x, py - y);
         if (d <= bestDistance)
             best = { x, y, kind }, bestDistance = d;
     };
+    for (let i = 0; i + 1 < points.length; i += 2)
+        if (Math.abs(px - points[i]) <= reach && Math.abs(py - points[i + 1]) <= reach)
+            consider(points[i], points[i + 1], "end");
     for (const lines of sets)
         for (let i = 0; i + 3 < lines.length; i += 4) {
             const x1 = lines[i], y1 = lines[i + 1], x2 = lines[i + 2], y2 = lines[i + 3];

@@ -26,7 +26,7 @@ const WORDS = {
         commandLine: "同じ結果になるコマンドライン",
         commandHelp: "いまの設定で「線を回転」を押したときと同じことを linetilt-host で行うコマンドです。" +
                      "回転した後は、表示中の図面を上の名前で保存したファイルに対するコマンドになります。",
-        commandLong: "…（長すぎるため {shown} 文字までを表示。全体は {length} 文字）",
+        commandLong: "…（{length} 文字あり、コマンドラインでは渡せない長さです。線を画層で選ぶか、何回かに分けてください）",
         savePicture: "図を保存（SVG）", pictureNone: "保存できる図はまだありません。線を回転してから保存してください。",
         reading: "{name} を読み込んでいます…",
         empty: "{name} は空のファイルです。図面が入っていません。",
@@ -100,7 +100,8 @@ const WORDS = {
         commandLine: "The command line for the same result",
         commandHelp: "With this command linetilt-host does what Tilt does with the settings shown; once the drawing " +
                      "is changed, to the drawing shown as saved under the name above.",
-        commandLong: "... (too long: the first {shown} of {length} characters)",
+        commandLong: "... ({length} characters: longer than a command line takes. Choose the lines by layer, or " +
+                     "tilt them in parts.)",
         savePicture: "Save the picture (SVG)", pictureNone: "There is no picture to save yet: tilt the lines first.",
         reading: "Reading {name} ...",
         empty: "{name} is empty: it holds no drawing.",

@@ -28,7 +28,7 @@ self.onmessage = (event) => {
             const s = opened.shown;
             self.postMessage({ kind: "opened", id: job.id, ...opened },
                              s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer,
-                                  s.marks.buffer] : []);
+                                  s.marks.buffer, s.corners.buffer] : []);
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });

@@ -84,7 +84,7 @@ struct Shape {
     bool placed = false;    // a DIMENSION: its block stands where it is, its own groups say other things
     bool vertexList = false;  // LWPOLYLINE: each group 10 begins a vertex
     Point p{0, 0}, q{0, 0};
-    double z = 0, radius = 0, ratio = 1, start = 0, end = 360, rotation = 0, bulge = 0;
+    double z = 0, qz = 0, radius = 0, ratio = 1, start = 0, end = 360, rotation = 0, bulge = 0;
     Point scale{1, 1}, spacing{0, 0};
     int flags = 0, columns = 1, rows = 1;
     std::array<double, 3> normal{0, 0, 1};
@@ -144,6 +144,9 @@ void take(Shape& s, int code, std::string_view value, std::size_t& room)
     case 30:
     case 38:
         s.z = number(value);
+        break;
+    case 31:
+        s.qz = number(value);
         break;
     case 40:
         (s.kind == Kind::Ellipse ? s.ratio : s.radius) = number(value);
@@ -249,7 +252,8 @@ bool finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 // Draws shapes into the backdrop while the budget lasts.
 class Painter {
 public:
-    Painter(const Blocks& blocks, Backdrop& out, std::size_t budget) : blocks_(blocks), out_(out), room_(budget) {}
+    Painter(const Blocks& blocks, Backdrop& out, std::size_t budget, double tolerance)
+        : blocks_(blocks), out_(out), room_(budget), tolerance_(tolerance) {}
 
     bool spent() const { return room_ == 0; }
 
@@ -261,6 +265,7 @@ public:
         Map local = s.world ? m : m * objectSystem(s.normal, s.z);
         switch (s.kind) {
         case Kind::Line:
+            corner(m(s.p)), corner(m(s.q));
             return segment(m(s.p), m(s.q));
         case Kind::Mark:
             if (finite(local(s.p)))
@@ -280,7 +285,8 @@ public:
             if (!(length > 0) || !(s.ratio > 0) || !std::isfinite(sweep))
                 return true;
             sweep = sweep <= 1e-12 ? sweep + 2 * PI : sweep;
-            Point minor{-n[2] / length * s.q.y * s.ratio, n[2] / length * s.q.x * s.ratio};
+            // The normal across the major axis, seen from above.
+            Point minor{(n[1] * s.qz - n[2] * s.q.y) / length * s.ratio, (n[2] * s.q.x - n[0] * s.qz) / length * s.ratio};
             return curve(m, s.p, s.q, minor, s.start, sweep);
         }
         case Kind::Poly:
@@ -301,6 +307,13 @@ private:
         return true;
     }
 
+    // A point to snap to; two at most for each segment drawn, which the budget counts.
+    void corner(Point p)
+    {
+        if (room_ > 0 && finite(p))
+            out_.corners.push_back(p);
+    }
+
     bool segment(Point a, Point b)
     {
         if (!spend())
@@ -313,12 +326,20 @@ private:
     // The points centre + cos t u + sin t v for t from `start` through `sweep` (radians), as chords.
     bool curve(const Map& m, Point centre, Point u, Point v, double start, double sweep)
     {
-        int chords = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / STEP)));
+        // Small arcs need fewer chords: the chord's distance from the arc, r (1 - cos(step / 2)),
+        // within the tolerance, and at least 4 to a circle.
+        double r = std::max(std::hypot(m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y),
+                            std::hypot(m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y));
+        double step = STEP;
+        if (tolerance_ > 0 && r > 0 && std::isfinite(r))
+            step = tolerance_ >= r ? PI / 2 : std::clamp(2 * std::acos(1 - tolerance_ / r), STEP, PI / 2);
+        int chords = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / step)));
         auto at = [&](int k) {
             double t = start + sweep * k / chords;
             return m({centre.x + std::cos(t) * u.x + std::sin(t) * v.x, centre.y + std::cos(t) * u.y + std::sin(t) * v.y});
         };
         Point from = at(0);
+        corner(from), corner(at(chords));
         for (int k = 1; k <= chords; ++k) {
             Point to = at(k);
             if (!segment(from, to))
@@ -333,7 +354,7 @@ private:
     bool bowed(const Map& m, Point a, Point b, double bulge)
     {
         if (bulge == 0 || !std::isfinite(bulge))
-            return segment(m(a), m(b));
+            return corner(m(a)), corner(m(b)), segment(m(a), m(b));
         Point d{b.x - a.x, b.y - a.y};
         double across = (1 - bulge * bulge) / (4 * bulge);
         Point centre{a.x + d.x / 2 - d.y * across, a.y + d.y / 2 + d.x * across};
@@ -384,14 +405,14 @@ private:
     const Blocks& blocks_;
     Backdrop& out_;
     std::size_t room_;
+    double tolerance_;
 };
 
 }  // namespace
 
-void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t budget)
+void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t budget, double tolerance)
 {
-    // The blocks' entities are kept, as many as could ever be drawn.
-    std::size_t room = budget;
+    std::size_t room = std::min(budget, BLOCK_ROOM);
     Blocks blocks;
     Block* open = nullptr;
     Gatherer definitions(room, [&](std::string_view type, Shape& shape) {
@@ -410,15 +431,16 @@ void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t bud
         definitions.next("");
     }
     // BLOCK's group 10 is its base point, read as any entity's point.
-    Painter painter(blocks, backdrop, budget);
+    Painter painter(blocks, backdrop, budget, tolerance);
     std::size_t vertices = budget;
-    Gatherer entities(vertices, [&](std::string_view, Shape& shape) {
+    Gatherer entities(vertices, [&](std::string_view type, Shape& shape) {
         if (shape.paper || shape.kind == Kind::None)
             return;
+        std::size_t had = backdrop.segments.size() + backdrop.marks.size();
         if (painter.spent() || !painter.draw(shape, Map{}, 0))
             ++backdrop.leftOut;
-        else
-            ++backdrop.drawn;
+        else if (backdrop.segments.size() + backdrop.marks.size() > had && type != "ATTRIB")
+            ++backdrop.drawn;  // an INSERT's ATTRIBs are of the INSERT, counted once
         vertices = budget;  // an entity keeps what it needs, and it is gone once drawn
     });
     for (ByteRange range : drawing.others) {

@@ -12,6 +12,7 @@
 struct Backdrop {
     std::vector<Segment> segments;
     std::vector<Point> marks;
+    std::vector<Point> corners;  // the ends of lines, polyline segments and arcs, to snap to
     std::size_t leftOut = 0;  // entities of the model space not drawn whole, the budget spent
     std::size_t drawn = 0;    // entities of the model space drawn
 };
@@ -20,5 +21,11 @@ struct Backdrop {
 // where a block is placed, together. A hostile drawing then costs so much and no more.
 constexpr std::size_t BACKDROP_BUDGET = 2000000;
 
-// The backdrop of `drawing`, which readDxf read with keepsOthers set.
-void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t budget = BACKDROP_BUDGET);
+// The entities of blocks kept to be placed: a block of millions of texts costs so much and no more.
+constexpr std::size_t BLOCK_ROOM = 200000;
+
+// The backdrop of `drawing`, which readDxf read with keepsOthers set. Arcs stray from their
+// chords by `tolerance` (drawing units) at most, and by 3 degrees' worth where that is less;
+// 0 for 3 degrees always.
+void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t budget = BACKDROP_BUDGET,
+                  double tolerance = 0);

@@ -4,6 +4,7 @@
 #include <emscripten.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -117,7 +118,15 @@ std::string read(const std::string& path, Shown& shown)
     };
     if (!readDxf(std::move(bytes), drawing, take, problem))
         return problem;
-    readBackdrop(drawing, shown.backdrop);
+    // Arcs as fine as a view of the whole drawing's lines needs, and finer, down to 3 degrees
+    // a chord: a hundred thousand small circles are not drawn as twelve million chords.
+    double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
+    for (const Segment& segment : shown.segments)
+        for (Point p : {segment.a, segment.b})
+            if (std::abs(p.x) <= 1e100 && std::abs(p.y) <= 1e100)
+                left = std::min(left, p.x), right = std::max(right, p.x), bottom = std::min(bottom, p.y), top = std::max(top, p.y);
+    double extent = right >= left ? std::max(right - left, top - bottom) : 0;
+    readBackdrop(drawing, shown.backdrop, BACKDROP_BUDGET, extent * 2.5e-4);
     // What the backdrop draws is drawn: the rest of the other entities is not.
     auto others = static_cast<std::size_t>(drawing.otherEntities);
     shown.notDrawn += static_cast<int>(others - std::min(shown.backdrop.drawn, others));
@@ -165,6 +174,7 @@ bool writeShown(const std::string& prefix, const Shown& shown)
            write(prefix + ".numbers", shown.numbers.data(), shown.numbers.size() * 4) &&
            write(prefix + ".backdrop", shown.backdrop.segments.data(), shown.backdrop.segments.size() * sizeof(Segment)) &&
            write(prefix + ".marks", shown.backdrop.marks.data(), shown.backdrop.marks.size() * sizeof(Point)) &&
+           write(prefix + ".corners", shown.backdrop.corners.data(), shown.backdrop.corners.size() * sizeof(Point)) &&
            write(prefix + ".left", std::to_string(shown.backdrop.leftOut).data(), std::to_string(shown.backdrop.leftOut).size()) &&
            write(prefix + ".other", std::to_string(shown.notDrawn).data(), std::to_string(shown.notDrawn).size());
 }

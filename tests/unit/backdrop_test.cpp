@@ -57,6 +57,9 @@ TEST(Backdrop, EachKindWhereItStands)
         {"a closed POLYLINE of VERTEXes", "",
          "0|POLYLINE|66|1|70|1|10|0|20|0|0|VERTEX|10|0|20|0|0|VERTEX|10|4|20|0|0|VERTEX|10|4|20|3|0|SEQEND", 3, 0, 0,
          0, 4, 3},
+        // Its major axis rising out of the plane: the minor axis is the normal across it.
+        {"a tilted ellipse", "", "0|ELLIPSE|10|0|20|0|11|0|21|4|31|1|40|0.5|210|0|220|-1|230|4", 120, 0,
+         -2.0615528128088303, -4, 2.0615528128088303, 4},
         {"an ellipse's right half, from 3/2 pi on", "", "0|ELLIPSE|10|0|20|0|11|4|21|0|40|0.5|41|4.71238898038469|42|1.5707963267948966",
          60, 0, 0, -2, 4, 2},
         // Its extrusion tilted, at elevation 5: the arbitrary axis of DXF, seen from above.
@@ -100,6 +103,18 @@ TEST(Backdrop, EachKindWhereItStands)
         EXPECT_NEAR(c.right, box[2], 1e-9) << c.what;
         EXPECT_NEAR(c.top, box[3], 1e-9) << c.what;
     }
+}
+
+// The entities drawn are counted, so that the page says how many are not: an INSERT's ATTRIB
+// is of its INSERT, and what draws nothing (a missing block, a circle of no size) is not
+// drawn. The points to snap to are the ends, not the chords between.
+TEST(Backdrop, CountsWhatShows)
+{
+    Backdrop b = backdropOf(LINE_IN_BLOCK, "0|INSERT|2|Door|10|0|20|0|66|1|0|ATTRIB|10|1|20|1|1|a|0|SEQEND|0|INSERT|2|Nowhere|"
+                                           "0|CIRCLE|40|0|0|HATCH|0|TEXT|10|1|20|1|0|ARC|10|0|20|0|40|1|50|0|51|90",
+                            BACKDROP_BUDGET);
+    EXPECT_EQ(3u, b.drawn);
+    EXPECT_EQ(4u, b.corners.size());
 }
 
 }  // namespace
