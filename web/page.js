@@ -621,9 +621,27 @@ function strokeLines(g, shown, colourOf, width, from, to, only) {
     const lines = shown.lines;
     const paths = new Map();
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
+    // The backdrop's chords run on from one to the next: a step under a pixel is taken with
+    // the next, and a circle smaller than a pixel costs nothing to draw.
+    let endX = NaN, endY = NaN, atX = NaN, atY = NaN;
     for (let i = from; i < to; ++i) {
         if (only && !only[i])
             continue;
+        if (shown.faint) {
+            const x1 = ox + lines[4 * i] * s, y1 = oy - lines[4 * i + 1] * s;
+            const x2 = ox + lines[4 * i + 2] * s, y2 = oy - lines[4 * i + 3] * s;
+            if (!(isFinite(x1) && isFinite(y1) && isFinite(x2) && isFinite(y2)))
+                continue;
+            let path = paths.get(colourOf(i));
+            if (path === undefined)
+                paths.set(colourOf(i), path = new Path2D());
+            if (!(Math.abs(x1 - endX) <= 0.01 && Math.abs(y1 - endY) <= 0.01))
+                path.moveTo(atX = x1, atY = y1);
+            if (!(Math.abs(x2 - atX) < 1 && Math.abs(y2 - atY) < 1))
+                path.lineTo(atX = x2, atY = y2);
+            endX = x2, endY = y2;
+            continue;
+        }
         const colour = colourOf(i);
         let path = paths.get(colour);
         if (path === undefined)
@@ -666,7 +684,7 @@ function draw() {
     };
     // The rest of the drawing behind, light: what the lines that turn stand among.
     if (shown.backdrop && shown.backdrop.length)
-        stroke({ lines: shown.backdrop }, () => 0xdcdcdc, ratio);
+        stroke({ lines: shown.backdrop, faint: true }, () => 0xdcdcdc, ratio);
     if (shown.marks && shown.marks.length)
         steps.push(() => drawMarks(g, shown.marks, ratio));
     // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.
