@@ -295,7 +295,9 @@ function runOptions(mark = true) {
         throw () => w("angleRange");
     }
     const options = { at, angle, layers: [] }, shown = drawing.shown;
-    if (pickCount > 0 && pickCount < countPickable()) {
+    // Every line picked is asked as no pick, where the stand-in would select no other: not
+    // where a LINE the page does not draw (a coordinate that is no number) would be one.
+    if (pickCount > 0 && (pickCount < countPickable() || shown.notDrawn > 0)) {
         // Lines picked one by one reach the stand-in as its own selection: a DXF line by its
         // handle, where the file gives it one that names no other line, else by the line of
         // the file it stands at.
@@ -456,15 +458,21 @@ function carryOver(after, shown, picked) {
     }
     for (const same of ["layers", "notDrawn", "backdrop", "marks", "corners", "backdropLeftOut", "hiddenHandles"])
         after[same] = shown[same];
-    picks = picked ? take(picked) : new Uint8Array(kept.length);
+    // A copy: the step kept for Undo holds the picks before, which picking later must not change.
+    picks = picked ? Uint8Array.from(take(picked)) : new Uint8Array(kept.length);
     countPicks();
 }
 
 // The name to save under, as the user left it; the opened name with "-tilted" where it is
 // empty. A folder cannot be named: what comes after the last slash is the name.
 function saveName() {
-    const typed = $("save-name").value.trim().split(/[\/\\]/).pop();
-    return typed || tilted(drawing.file);
+    return safeName($("save-name").value.trim().split(/[\/\\]/).pop()) || safeName(tilted(drawing.file)) || "drawing";
+}
+
+// A name as the browser saves it: what Windows refuses in a name becomes "_", and a leading
+// dot or tilde goes, so that the name said and shown in the command is the file's.
+function safeName(name) {
+    return name.replace(/[<>:"/\\|?*\x00-\x1f]/g, "_").replace(/^~/, "_").replace(/^[.\s]+|[.\s]+$/g, "");
 }
 
 // The name "NAME-tilted.EXT" for a drawing NAME.EXT.

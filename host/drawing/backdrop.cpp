@@ -327,19 +327,20 @@ private:
     bool curve(const Map& m, Point centre, Point u, Point v, double start, double sweep)
     {
         // Small arcs need fewer chords: the chord's distance from the arc, r (1 - cos(step / 2)),
-        // within the tolerance, and at least 4 to a circle.
+        // within the tolerance; at least 8 to a circle, and 4 to one within the tolerance.
         double r = std::max(std::hypot(m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y),
                             std::hypot(m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y));
         double step = STEP;
         if (tolerance_ > 0 && r > 0 && std::isfinite(r))
-            step = tolerance_ >= r ? PI / 2 : std::clamp(2 * std::acos(1 - tolerance_ / r), STEP, PI / 2);
+            step = tolerance_ >= r ? PI / 2 : std::clamp(2 * std::acos(1 - tolerance_ / r), STEP, PI / 4);
         int chords = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / step)));
         auto at = [&](int k) {
             double t = start + sweep * k / chords;
             return m({centre.x + std::cos(t) * u.x + std::sin(t) * v.x, centre.y + std::cos(t) * u.y + std::sin(t) * v.y});
         };
         Point from = at(0);
-        corner(from), corner(at(chords));
+        if (std::abs(sweep) < 2 * PI - 1e-9)  // a whole circle has no end to snap to
+            corner(from), corner(at(chords));
         for (int k = 1; k <= chords; ++k) {
             Point to = at(k);
             if (!segment(from, to))

@@ -132,6 +132,11 @@ function native(name, bytes, args) {
     await page.fill("#save-name", "壁-回転後.dxf");
     const [named] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
     check(named.suggestedFilename() === "壁-回転後.dxf", "saved as " + named.suggestedFilename());
+    // A name Windows would refuse is saved, said and shown as the browser saves it.
+    await page.fill("#save-name", "~a:b?.dxf");
+    const [odd] = await Promise.all([page.waitForEvent("download"), page.click("#save")]);
+    check(odd.suggestedFilename() === "_a_b_.dxf" && (await page.textContent("#status")).includes("_a_b_.dxf"),
+          "saved as " + odd.suggestedFilename() + ", said " + await page.textContent("#status"));
     const asks = () => page.evaluate(() => !window.dispatchEvent(new Event("beforeunload", { cancelable: true })));
     check(!(await asks()), "leaving after saving asks");
     // Record text, whose line of no length the tool drops: back to the bytes opened.
@@ -227,6 +232,14 @@ function native(name, bytes, args) {
     // The lines stay picked: a second tilt turns them again.
     await tilt();
     check((await save()).equals(native("drawing.dxf", onceByHandle, byHandle).bytes), "drawing.dxf, handles tilted twice: the bytes differ");
+    // Undo brings back the picks before the step, whatever was picked since.
+    await page.locator("#view").focus();
+    await page.keyboard.press("Escape");
+    await page.click("#undo");
+    await settle();
+    check(JSON.stringify(await picked()) === JSON.stringify(kept), "Undo after Esc: the picks are " + await picked());
+    await page.click("#redo");
+    await settle();
     // Once tilted, the command is for the drawing shown, saved under the name to save under.
     check(await page.textContent("#command") === "linetilt-host drawing-tilted.dxf --at 0,0 -o drawing-tilted-tilted.dxf " + byHandle[2],
           "the command line shown: " + await page.textContent("#command"));
@@ -295,6 +308,11 @@ function native(name, bytes, args) {
     const twinsSaved = await save();
     check(lines.length === 2 && twinsSaved.equals(native("twins.dxf", twins, ["--at", "0,0", "--select=" + lines.join(",")]).bytes) &&
           untouched.every((t) => twinsSaved.includes(Buffer.from(t))), `twins.dxf: lines ${lines} picked, a line not picked turned, or the bytes differ`);
+    // Every line drawn picked is not every LINE: the one not drawn is not asked for.
+    await page.locator("#view").focus();
+    await page.keyboard.press("Control+a");
+    await tilt();
+    check(await page.textContent("#message") === "", "twins.dxf, all picked: " + await page.textContent("#message"));
 
     // The rest of the drawing behind the lines: a block's line where its INSERT places it
     // (scaled by 2, turned 90 degrees) and an arc are drawn, and saved as they were.
