@@ -14,8 +14,9 @@ target_link_options(linetilt PRIVATE ${web_module_options} -sIMPORTED_MEMORY -sE
 # call that might throw would go out through JavaScript and back.
 set_source_files_properties(host/cli/options.cpp PROPERTIES COMPILE_OPTIONS -fexceptions)
 # Its arguments lie on its stack: the page names lines picked one by one, a million of them
-# in some 8 MB.
-target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sEXPORT_NAME=createHost
+# in some 8 MB. Its memory is given to it too: the run's instance takes the one the drawing
+# was opened with, which would otherwise stay beside it until the collector came to it.
+target_link_options(linetilt-host PRIVATE ${web_module_options} -fexceptions -sIMPORTED_MEMORY -sEXPORT_NAME=createHost
   -sTOTAL_STACK=33554432 -sINITIAL_MEMORY=50331648
   -sEXPORTED_FUNCTIONS=_main,_linetilt_view,_linetilt_keep_after,_linetilt_error)
 set_target_properties(linetilt linetilt-host PROPERTIES SUFFIX .js)

@@ -54,6 +54,24 @@ function table(bytes, Type) {
 
 const spareMemory = new WeakMap();  // a module's factory -> the memory its last instance ended with
 
+// The memory the last instance of a module ended with, zeroed, for its next instance; none at
+// first. A module's instances run one after another, never two at once, and the memory of
+// one that has ended is no one's until the collector finds it: given to the next instance, it
+// is not added to that one's.
+function spare(create) {
+    const memory = spareMemory.get(create);
+    spareMemory.delete(create);
+    if (memory)
+        new Uint8Array(memory.buffer).fill(0);
+    return memory;
+}
+
+// The instance has ended and nothing of it is read again: its memory is the next one's.
+function ended(create, instance) {
+    if (instance.memoryGiven)
+        spareMemory.set(create, instance.memoryGiven);
+}
+
 // Runs the tool as a new process would run: a fresh instance of its module, in a directory
 // of its in-memory file system holding `files` (name -> bytes), with `args` as its arguments.
 // Returns its exit status (0..255, as a process's), the files it left there, and its output.
@@ -63,12 +81,8 @@ function runToolInstance(createTool, args, files) {
     // A fresh memory for each of many runs made the garbage collector run after nearly each
     // one; the last run's, zeroed, is as fresh to the new instance, whose module writes its
     // data into it anew.
-    const memory = spareMemory.get(createTool);
-    spareMemory.delete(createTool);
-    if (memory)
-        new Uint8Array(memory.buffer).fill(0);
     const tool = {
-        wasmMemory: memory,
+        wasmMemory: spare(createTool),
         noInitialRun: true,
         stdout: (c) => { if (c !== null) stdout.push(c & 255); },
         stderr: (c) => { if (c !== null) stderr.push(c & 255); },
@@ -86,8 +100,7 @@ function runToolInstance(createTool, args, files) {
     const returned = tool.callMain(args);
     if (status === null)
         status = returned;
-    if (tool.memoryGiven)
-        spareMemory.set(createTool, tool.memoryGiven);
+    ended(createTool, tool);
     const left = {};
     for (const name of FS.readdir("/run"))
         if (name !== "." && name !== ".." && FS.isFile(FS.stat("/run/" + name).mode))
@@ -100,6 +113,7 @@ function standIn(createHost, createTool, drawing, onRun) {
     const text = { out: [], err: [] };
     let status = null;
     const host = {
+        wasmMemory: spare(createHost),
         noInitialRun: true,
         stdout: (c) => { if (c !== null) text.out.push(c & 255); },
         stderr: (c) => { if (c !== null) text.err.push(c & 255); },
@@ -174,8 +188,12 @@ function openDrawing(createHost, createTool, drawing, onRead) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes });
     host.onRead = onRead;  // how much of it has been read, 0 to 1, now and then
-    if (host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]) === 0)
-        return { name, shown: readShown(host, "/view") };
+    if (host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]) === 0) {
+        const shown = readShown(host, "/view");
+        ended(createHost, host);
+        return { name, shown };
+    }
+    ended(createHost, host);
     // Refused: the stand-in itself says why, in the words of its command line.
     const refusing = standIn(createHost, createTool, { name, bytes: drawing.bytes });
     let said, reason = null;
@@ -185,6 +203,7 @@ function openDrawing(createHost, createTool, drawing, onRead) {
     } catch (e) {
         said = String(e && e.message || e);
     }
+    ended(createHost, refusing);
     return { name, error: said.replace(/^linetilt-host: /, "").trim(), reason };
 }
 
@@ -221,11 +240,23 @@ function standInArguments(name, options) {
 // new drawing's bytes with `after` {lines, kept: the index in the drawing's view of each of
 // them} and `pivots`.
 function runDrawing(createHost, createTool, drawing, options, onRun) {
-    const name = drawingName(drawing.name);
+    const name = drawingName(drawing.name), size = drawing.bytes.length;
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
+    if (drawing.letGo) {
+        // The caller keeps no other reference to the drawing's bytes: once the stand-in has read
+        // them into its memory, the file's are let go, so that the drawing is not held twice
+        // while the run builds what it builds from it.
+        drawing.bytes = null;
+        const node = host.FS.lookupPath("/drawing/" + name).node, close = host.FS.close;
+        host.FS.close = (stream) => {
+            close(stream);
+            if (stream.node === node)
+                node.contents = null, node.usedBytes = 0;
+        };
+    }
     host.FS.mkdir("/result");
     // The new drawing is about the size of the drawing: its room is made once, not by doubling.
-    const results = host.FS.lookupPath("/result").node, size = drawing.bytes.length;
+    const results = host.FS.lookupPath("/result").node;
     host.firstRoom = (node) => node.parent === results ? size + (size >> 3) : 0;
     const args = standInArguments(name, options);
     // The run itself writes the lines after it: the new drawing is not read again for them.
@@ -235,6 +266,7 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     try {
         returned = host.callMain(args);
     } catch (e) {
+        ended(createHost, host);
         return { status: 1, stdout: "", stderr: "linetilt-host: " + (e && e.message || e) + "\n", args };
     }
     const result = host.finish(returned);
@@ -258,6 +290,7 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
         result.pivots = read("/after.pivots", Float64Array);
         result.changes = read("/after.changes", Uint8Array);
     }
+    ended(createHost, host);
     return result;
 }
 

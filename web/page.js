@@ -19,7 +19,6 @@ let picks = null;    // for each line of the drawing shown, 1 where the user pic
 let pickCount = 0;   // how many are: none, and the lines of the ticked layers turn
 let stepPicks = null; // the picks a step back or forth brings, once its drawing is read
 let summary = null;  // the last run's numbers, as the stand-in counted them
-let workerHolds = 0;     // the version of the drawing the worker holds
 let stepping = false;    // the drawing being read again is a step back or forth
 let saved = 0;           // the version of the drawing last saved or opened: others would be lost on leaving
 let versions = 0;        // each drawing's bytes, as opened or changed, get a number
@@ -189,13 +188,15 @@ async function open(file) {
         return;
     }
     openingName = file.name;
-    const sent = opening.slice();  // the worker's own, handed over rather than copied again
-    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: sent }, [sent.buffer]);
-    workerHolds = versions + 1;  // the version the drawing will have once opened
+    // Handed over, not copied: the worker hands the bytes back with what it read of them. A
+    // drawing stopped while it opens is given up, and nothing else is lost with it.
+    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening }, [opening.buffer]);
 }
 
 function opened(message) {
     $("progress").value = 0;
+    if (message.bytes)
+        opening = message.bytes;  // the bytes sent, back from the worker
     if (message.error || message.empty) {
         drawing = null;
         setBusy(false);  // with no drawing, nothing to run
@@ -380,12 +381,11 @@ function run() {
     started = performance.now();
     runOf = { options, picks: pickCount > 0 ? picks.slice() : null };
     running = true;
-    // The worker keeps the drawing it opened: sent again only to a worker started since.
-    const holds = workerHolds === drawing.version;
-    const sent = holds ? null : drawing.bytes.slice();
+    // The worker's own copy, handed over: it lets it go once the stand-in has read it, so that
+    // the drawing is not held a third time while the run works.
+    const sent = drawing.bytes.slice();
     worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, options: { ...options, view: true } },
-                       sent ? [sent.buffer] : []);
-    workerHolds = drawing.version;
+                       [sent.buffer]);
 }
 
 function finished(message) {
@@ -508,7 +508,6 @@ function startWorker() {
 function stop() {
     worker.terminate();
     worker = startWorker();
-    workerHolds = 0;
     ++jobs;  // whatever the old one said is no longer awaited
     running = false;
     setBusy(false);
@@ -1037,7 +1036,6 @@ function savePicture() {
     picturing = ++jobs;
     worker.postMessage({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } },
                        [before.buffer]);
-    workerHolds = -1;  // it holds the drawing before the one shown now
 }
 
 function pictured(message) {
@@ -1117,7 +1115,6 @@ function step(direction) {
     stepping = true;
     const sent = bytes.slice();
     worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent }, [sent.buffer]);
-    workerHolds = drawing.version;
 }
 
 // --- events --------------------------------------------------------------------------------

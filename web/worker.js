@@ -8,13 +8,12 @@ const decoded = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
 const host = sharing(createHost, new WebAssembly.Module(decoded(WASM.host)));
 const tool = sharing(createTool, new WebAssembly.Module(decoded(WASM.tool)));
 
-let held = null;  // the drawing last sent, which the page does not send again for each run
-
 self.onmessage = (event) => {
     const job = event.data;
-    if (job.bytes)
-        held = { name: job.name, bytes: job.bytes };
-    const drawing = held;
+    // The page sends the drawing with each job and keeps its own: the worker holds it no longer
+    // than the job, and a run lets it go as soon as the stand-in has read it.
+    const drawing = { name: job.name, bytes: job.bytes, letGo: true };
+    job.bytes = null;
     try {
         if (job.kind === "open") {
             let told = 0;  // when the page was last told how far the opening is
@@ -26,9 +25,10 @@ self.onmessage = (event) => {
             };
             const opened = openDrawing(host, tool, drawing, read);
             const s = opened.shown;
-            self.postMessage({ kind: "opened", id: job.id, ...opened },
-                             s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer,
-                                  s.marks.buffer, s.corners.buffer] : []);
+            // The drawing goes back to the page, which keeps it: the worker does not.
+            self.postMessage({ kind: "opened", id: job.id, ...opened, bytes: drawing.bytes },
+                             [drawing.bytes.buffer].concat(s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer,
+                                                                s.backdrop.buffer, s.marks.buffer, s.corners.buffer] : []));
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });

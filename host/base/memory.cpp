@@ -32,6 +32,11 @@ void adviseLarge(const void* at, std::size_t bytes)
 
 char* allocateLarge(std::size_t bytes)
 {
+#ifdef __EMSCRIPTEN__
+    // WebAssembly's memory has no huge pages, and is never given back: a block is made no
+    // larger than asked, nor aligned past what its type needs.
+    return static_cast<char*>(::operator new(bytes));
+#endif
     if (bytes <= small)
         return static_cast<char*>(::operator new(bytes));
     // Rounded up to a whole huge page: a block of less than one, whose small pages would cost
@@ -45,6 +50,10 @@ char* allocateLarge(std::size_t bytes)
 
 void freeLarge(char* at, std::size_t bytes)
 {
+#ifdef __EMSCRIPTEN__
+    (void)bytes;
+    return ::operator delete(at);
+#endif
     if (bytes <= small)
         ::operator delete(at);
     else

@@ -228,9 +228,14 @@ bool afterWanted()
 
 void keepAfter(const Plan& plan, const Outcomes& outcomes, const Changes& changes)
 {
+    // Each table is made at its full size at once: grown by doubling, it would leave its
+    // smaller rooms behind in a memory that is never given back.
     std::vector<Segment> lines;
     std::vector<std::uint32_t> kept;
     std::vector<Point> pivots;
+    lines.reserve(plan.drawn.size());
+    kept.reserve(plan.drawn.size());
+    pivots.reserve(plan.drawn.size());
     for (std::size_t i = 0; i < plan.drawn.size(); ++i) {
         const Segment& before = plan.drawn[i].first;
         long job = plan.drawnJob[i];
@@ -259,6 +264,10 @@ void keepAfter(const Plan& plan, const Outcomes& outcomes, const Changes& change
     std::string prefix = afterPrefix;
     afterPrefix.clear();
     std::string told;
+    std::size_t size = 0;
+    for (const Change& change : changes)
+        size += 12 + change.old.size() + change.then.size();
+    told.reserve(size);
     for (const Change& change : changes) {
         std::uint32_t numbers[] = {static_cast<std::uint32_t>(change.at), static_cast<std::uint32_t>(change.length),
                                    static_cast<std::uint32_t>(change.old.size() + change.then.size())};
