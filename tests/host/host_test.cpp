@@ -1,14 +1,11 @@
 // The host's stand-in, run as a process on drawings, with the real tool and with a failing one.
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <functional>
@@ -142,7 +139,6 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     const std::string drawing = readFile(dir / "plain.txt");
     std::filesystem::create_directory(dir / "elsewhere");
     const bool root = geteuid() == 0;
-    int fifo = -1;
     // A log the drawing is appended to, through the stand-in's standard output or descriptor 3.
     auto appended = [&](const std::string& log) { return [&dir, log] { writeFile(dir / log, "keep me\n"); }; };
     const std::string logged = "keep me\n" + drawing;
@@ -202,18 +198,6 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
          dir / "elsewhere/kept.txt", drawing, [&] { return std::filesystem::is_symlink(dir / "link.txt"); }},
         {"dangling.txt", [&] { std::filesystem::create_symlink("elsewhere/made.txt", dir / "dangling.txt"); },
          dir / "elsewhere/made.txt", drawing, [&] { return std::filesystem::is_symlink(dir / "dangling.txt"); }},
-        {"fifo",
-         [&] {
-             ASSERT_EQ(0, mkfifo((dir / "fifo").c_str(), 0644));
-             fifo = open((dir / "fifo").c_str(), O_RDONLY | O_NONBLOCK);  // the drawing fits its buffer
-         },
-         "", "",
-         [&] {
-             char bytes[4096];
-             long n = read(fifo, bytes, sizeof bytes);
-             close(fifo);
-             return drawing == std::string(bytes, n > 0 ? n : 0) && std::filesystem::is_fifo(dir / "fifo");
-         }},
     };
     for (const auto& c : cases) {
         c.before();
@@ -233,7 +217,7 @@ TEST(Host, EachKindOfOutputTargetIsWrittenAsItsKindAsks)
     Outcome run = runTool(dir.path, {"d.txt", "--at", "1,1", "-o", ""});
     EXPECT_EQ(2, run.status);
     EXPECT_NE(std::string::npos, run.err.find("-o: takes a file name")) << run.err;
-    EXPECT_EQ((std::vector<std::string>{"d.txt", "dangling.txt", "elsewhere", "fifo", "link.txt", "log.txt", "log2.txt",
+    EXPECT_EQ((std::vector<std::string>{"d.txt", "dangling.txt", "elsewhere", "link.txt", "log.txt", "log2.txt",
                                         "log3.txt", "log4.txt", "long.txt", "plain.txt", "private.txt", "setid.txt"}),
               listDir(dir.path));
 }

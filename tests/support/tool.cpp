@@ -1,7 +1,6 @@
 // Starts the tool under test with fork and exec, and the file helpers of the tests.
 #include "tool.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <poll.h>
@@ -14,7 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -209,7 +207,7 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
     // "[PID ]name(args) = result"; a call cut by another process's ends "<unfinished ...>"
     // and goes on in a line "<... name resumed>", which is not another call.
     std::vector<Call> calls;
-    std::map<std::string, int> process, counted;
+    std::map<std::string, int> counted;
     std::istringstream lines(readFile(log));
     unlink(log.c_str());
     for (std::string line; std::getline(lines, line);) {
@@ -219,19 +217,16 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
             line[start] == '-')
             continue;
         std::string pid = line.substr(0, start), name = line.substr(start, paren - start);
-        process.emplace(pid, static_cast<int>(process.size()) + 1);
-        calls.push_back({name, ++counted[pid + name], process[pid], line});
+        calls.push_back({name, ++counted[pid + name], line});
     }
     return calls;
 }
 
-Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children,
-                     bool andLater)
+Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call, bool children)
 {
     std::string error = call.name == "write" ? "ENOSPC" : call.name == "openat" ? "EACCES" : "EIO";
-    std::string when = std::to_string(call.nth) + (andLater ? "+" : "");
     std::vector<std::string> strace = {"strace", "-o", "/dev/null", "-e", "trace=" + call.name, "-e",
-                                       "inject=" + call.name + ":error=" + error + ":when=" + when};
+                                       "inject=" + call.name + ":error=" + error + ":when=" + std::to_string(call.nth)};
     if (children)
         strace.insert(strace.begin() + 1, "-f");
     return run(dir, strace, args, {});

@@ -43,13 +43,11 @@ int startBeside(const std::string& name, const std::vector<std::string>& args, c
 Outcome runWrapped(const std::string& dir, const std::vector<std::string>& wrapper, const std::vector<std::string>& args);
 
 // One system call of a run traced by strace: its name, its number among the calls of that
-// name in its process (1 for the first; strace counts the same way for inject's when=), the
-// process (1 for the first one traced) and the line strace wrote, file descriptors shown
-// with their paths.
+// name in its process (1 for the first; strace counts the same way for inject's when=) and
+// the line strace wrote, file descriptors shown with their paths.
 struct Call {
     std::string name;
     int nth;
-    int process;
     std::string line;
 };
 
@@ -60,9 +58,9 @@ std::vector<Call> traceCalls(const std::string& dir, const std::vector<std::stri
 
 // Runs the tool as runTool does under strace, with `call` failing: ENOSPC for a write,
 // EACCES for an openat, EIO for any other. With `children`, the call of that number fails in
-// every process that makes it; with `andLater`, every later call of its name fails too.
+// every process that makes it.
 Outcome runWithFault(const std::string& dir, const std::vector<std::string>& args, const Call& call,
-                     bool children = true, bool andLater = false);
+                     bool children = true);
 
 // Equal bytes; else their sizes and the first difference, not two huge texts.
 testing::AssertionResult sameBytes(const std::string& expected, const std::string& actual);
