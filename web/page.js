@@ -710,9 +710,10 @@ function draw() {
         const all = shown.layers.length === 0;
         stroke(shown, (i) => all || chosen.has(shown.layers[shown.layerOf[i]]) ? shown.colours[i] : 0xd0d0d0,
                (many ? 1 : 1.5) * ratio);
-        // The picked lines over the rest, wide and blue.
+        // The picked lines over the rest, wide and orange: blue and the other plain colours are
+        // the layers' own in many a drawing.
         if (pickCount > 0)
-            stroke(shown, () => 0x1f5fbf, (many || pickCount > 5000 ? 1 : 3) * ratio, picks);
+            stroke(shown, () => 0xff7f00, (many || pickCount > 5000 ? 1 : 3) * ratio, picks);
     }
     steps.push(() => drawPoint(g, ratio));
     const go = () => {
@@ -935,7 +936,7 @@ function drawOverlay() {
         if (i >= 0) {
             const lines = linesNow(), [x1, y1] = toScreen(lines[4 * i], lines[4 * i + 1]);
             const [x2, y2] = toScreen(lines[4 * i + 2], lines[4 * i + 3]);
-            g.strokeStyle = "rgba(31, 95, 191, 0.6)";
+            g.strokeStyle = "rgba(255, 127, 0, 0.6)";
             g.lineWidth = 5 * ratio;
             g.beginPath();
             g.moveTo(x1, y1), g.lineTo(x2, y2);

@@ -15,7 +15,7 @@ const WORDS = {
                    "中心が左の端か中点なら反時計回り、右の端なら時計回りです。",
         layers: "回転する線の画層", run: "線を回転", stop: "中止", undo: "元に戻す", redo: "やり直す", save: "新しい図面を保存", progress: "進み具合", saveName: "保存するファイルの名前",
         summary: "実行結果の要約", drawingView: "図面", fit: "全体表示", zoomIn: "拡大", zoomOut: "縮小",
-        legend: "灰色：実行前　色付き：実行後　■：回転の中心　赤い円：指示点　青：選んだ線　薄い灰色：そのほかの図形　＋：文字の位置。" +
+        legend: "灰色：実行前　色付き：実行後　■：回転の中心　赤い円：指示点　橙：選んだ線　薄い灰色：そのほかの図形　＋：文字の位置。" +
                 "左から右へドラッグ：窓で囲んだ線を選択　右から左へ：触れた線を選択　Shift：選択から外す　" +
                 "中ボタンまたはスペース＋ドラッグ：移動　Alt：スナップしない",
         canvas: "図面。ここにファイルをドロップできます。ドラッグで線を範囲選択、Ctrl+A ですべて選択、Esc で選択を解除。" +
@@ -87,7 +87,7 @@ const WORDS = {
         layers: "Layers whose lines are turned", run: "Tilt the lines", stop: "Stop", undo: "Undo", redo: "Redo", save: "Save the new drawing", saveName: "Name to save under",
         progress: "Progress", summary: "Summary of the run", drawingView: "The drawing", fit: "Fit",
         zoomIn: "Zoom in", zoomOut: "Zoom out",
-        legend: "grey: before; coloured: after; \u25a0 pivot; red circle: indicated point; blue: selected lines; light " +
+        legend: "grey: before; coloured: after; \u25a0 pivot; red circle: indicated point; orange: selected lines; light " +
                 "grey: the drawing's other entities; +: where a text stands. Drag left to right: select the lines " +
                 "inside; right to left: those it touches; Shift: take out; middle button or Space+drag: pan; Alt: " +
                 "no snapping",
