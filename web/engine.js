@@ -161,9 +161,10 @@ function unpackNames(packed) {
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
 // layers (indexes into `layers`), what names each line to the stand-in (`handles`, "" where it
 // has none, for --handle; `numbers`, its line in the file, for --select), the entities not
-// drawn; in grey behind them, the model space's other entities as segments (`backdrop`, x1 y1 x2
-// y2) and texts as points (`marks`, x y), and how many entities the backdrop's budget left out
-// (`backdropLeftOut`); or `error` with the stand-in's message.
+// drawn (those the backdrop's budget left out among them); in grey behind them, the model
+// space's other entities as segments (`backdrop`, x1 y1 x2 y2), texts as points (`marks`, x y)
+// and the points to snap to (`corners`); the handles of LINEs not drawn (`hiddenHandles`); or
+// `error` with the stand-in's message.
 function readShown(host, prefix) {
     const file = (suffix) => fileBytes(host.FS, prefix + suffix);  // the instance is forgotten after
     return {
@@ -178,7 +179,6 @@ function readShown(host, prefix) {
         backdrop: table(file(".backdrop"), Float64Array),
         marks: table(file(".marks"), Float64Array),
         corners: table(file(".corners"), Float64Array),
-        backdropLeftOut: Number(new TextDecoder().decode(file(".left"))),
     };
 }
 

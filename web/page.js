@@ -456,7 +456,7 @@ function carryOver(after, shown, picked) {
             after.numbers[j] = shown.numbers[i] - gone;
         }
     }
-    for (const same of ["layers", "notDrawn", "backdrop", "marks", "corners", "backdropLeftOut", "hiddenHandles"])
+    for (const same of ["layers", "notDrawn", "backdrop", "marks", "corners", "hiddenHandles"])
         after[same] = shown[same];
     // A copy: the step kept for Undo holds the picks before, which picking later must not change.
     picks = picked ? Uint8Array.from(take(picked)) : new Uint8Array(kept.length);

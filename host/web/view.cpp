@@ -176,7 +176,6 @@ bool writeShown(const std::string& prefix, const Shown& shown)
            write(prefix + ".backdrop", shown.backdrop.segments.data(), shown.backdrop.segments.size() * sizeof(Segment)) &&
            write(prefix + ".marks", shown.backdrop.marks.data(), shown.backdrop.marks.size() * sizeof(Point)) &&
            write(prefix + ".corners", shown.backdrop.corners.data(), shown.backdrop.corners.size() * sizeof(Point)) &&
-           write(prefix + ".left", std::to_string(shown.backdrop.leftOut).data(), std::to_string(shown.backdrop.leftOut).size()) &&
            write(prefix + ".other", std::to_string(shown.notDrawn).data(), std::to_string(shown.notDrawn).size());
 }
 
@@ -284,8 +283,8 @@ extern "C" {
 
 // Writes DRAWING's lines as OUT.lines (x1 y1 x2 y2, doubles), OUT.colours, OUT.layers (32 bits
 // each) and OUT.names; what names each line as OUT.handles (as .names) and OUT.numbers (32
-// bits); the backdrop as OUT.backdrop (x1 y1 x2 y2), OUT.marks (x y) and OUT.left (the
-// entities it left out, in decimal); 0, or 1 with the reason in linetilt_error().
+// bits), and those of LINEs not drawn as OUT.hidden; the backdrop as OUT.backdrop (x1 y1 x2
+// y2), OUT.marks (x y) and OUT.corners (x y); 0, or 1 with the reason in linetilt_error().
 EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
 {
     Shown shown;
