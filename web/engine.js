@@ -91,7 +91,9 @@ function runToolInstance(createTool, args, files) {
     };
     createTool(tool);
     const FS = tool.FS;
-    roomyFiles(FS);
+    // What the tool writes is the records it was given, copied or turned: of about their size.
+    const given = Math.max(0, ...Object.values(files).map((bytes) => bytes.length));
+    roomyFiles(FS, () => given + (given >> 2));
     FS.mkdir("/run");
     // Each file is the stand-in's fresh copy: the tool's file system takes it as it is.
     for (const name of Object.keys(files))
@@ -151,19 +153,41 @@ function drawingName(name) {
 function unpackNames(packed) {
     const names = [], decoder = new TextDecoder();
     for (let at = 0; at + 4 <= packed.length;) {
-        const size = (packed[at] | packed[at + 1] << 8 | packed[at + 2] << 16 | packed[at + 3] << 24) >>> 0;
+        const size = sizeAt(packed, at);
         names.push(size === 0 ? "" : decoder.decode(packed.subarray(at + 4, at + 4 + size)));
         at += 4 + size;
     }
     return names;
 }
 
+const sizeAt = (packed, at) => (packed[at] | packed[at + 1] << 8 | packed[at + 2] << 16 | packed[at + 3] << 24) >>> 0;
+
+// Names packed as unpackNames reads them, kept so, with where each begins (`starts`): a
+// drawing's million handles are two tables that the worker hands over, not a million strings
+// copied to the page, which reads the few it needs with nameAt.
+function packedNames(packed) {
+    let count = 0;
+    for (let at = 0; at + 4 <= packed.length; at += 4 + sizeAt(packed, at))
+        ++count;
+    const starts = new Uint32Array(count);
+    for (let i = 0, at = 0; i < count; at += 4 + sizeAt(packed, at))
+        starts[i++] = at;
+    return { bytes: packed, starts };
+}
+
+const nameDecoder = new TextDecoder();
+// The name `i` of packedNames, "" where it has none.
+function nameAt(names, i) {
+    const at = names.starts[i], size = sizeAt(names.bytes, at), bytes = names.bytes.subarray(at + 4, at + 4 + size);
+    return size <= 64 && bytes.every((b) => b < 0x80) ? String.fromCharCode.apply(null, bytes) : nameDecoder.decode(bytes);
+}
+
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
-// layers (indexes into `layers`), what names each line to the stand-in (`handles`, "" where it
-// has none, for --handle; `numbers`, its line in the file, for --select), the entities not
+// layers (indexes into `layers`), what names each line to the stand-in (`handles`, packedNames,
+// "" where it has none, for --handle; `numbers`, its line in the file, for --select), the entities not
 // drawn (those the backdrop's budget left out among them); in grey behind them, the model
 // space's other entities as segments (`backdrop`, x1 y1 x2 y2), texts as points (`marks`, x y)
-// and the points to snap to (`corners`); the handles of LINEs not drawn (`hiddenHandles`); or
+// and the points to snap to (`corners`); the handles of LINEs not drawn (`hiddenHandles`, packedNames); or
 // `error` with the stand-in's message.
 function readShown(host, prefix) {
     const file = (suffix) => fileBytes(host.FS, prefix + suffix);  // the instance is forgotten after
@@ -172,8 +196,8 @@ function readShown(host, prefix) {
         colours: table(file(".colours"), Uint32Array),
         layerOf: table(file(".layers"), Uint32Array),
         layers: unpackNames(file(".names")),
-        handles: unpackNames(file(".handles")),
-        hiddenHandles: unpackNames(file(".hidden")),
+        handles: packedNames(table(file(".handles"), Uint8Array)),
+        hiddenHandles: packedNames(table(file(".hidden"), Uint8Array)),
         numbers: table(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
         backdrop: table(file(".backdrop"), Float64Array),
@@ -294,5 +318,24 @@ function runDrawing(createHost, createTool, drawing, options, onRun) {
     return result;
 }
 
+// Runs both modules once on a small drawing of full-precision coordinates, as a drawing of a
+// CAD program holds them. The engine first runs WebAssembly from code compiled quickly, and
+// compiles a function well only once it has run long: the reader of a drawing runs once, as
+// one long call, and a first drawing of many lines was read all the way by the quick code,
+// taking half as long again. Run once beforehand, while the user chooses a file, every part
+// of a run is compiled well by the time a drawing comes.
+function warmUp(createHost, createTool) {
+    const out = ["  0\nSECTION\n  2\nENTITIES\n"];
+    for (let i = 0; i < 3000; ++i) {
+        const x = (i % 50) * 1.2345678901234567, y = Math.floor(i / 50) * 2.4691357802469134;
+        out.push(`  0\nLINE\n  5\n${(i + 256).toString(16)}\n  8\nA\n 10\n${x}\n 20\n${y}\n 30\n0.0\n 11\n${x + 0.75}\n 21\n` +
+                 `${y + 1.5}\n 31\n0.0\n  0\nCIRCLE\n  8\nB\n 10\n${x}\n 20\n${y}\n 30\n0.0\n 40\n0.2\n`);
+    }
+    out.push("  0\nENDSEC\n  0\nEOF\n");
+    const bytes = new TextEncoder().encode(out.join(""));
+    openDrawing(createHost, createTool, { name: "warm.dxf", bytes });
+    runDrawing(createHost, createTool, { name: "warm.dxf", bytes }, { at: "0,0", view: true });
+}
+
 if (typeof module === "object" && module.exports)
-    module.exports = { sharing, runToolInstance, openDrawing, runDrawing, standInArguments, drawingName };
+    module.exports = { sharing, runToolInstance, openDrawing, runDrawing, standInArguments, drawingName, warmUp, nameAt };

@@ -306,7 +306,7 @@ function runOptions(mark = true) {
         const named = namedLines(shown);
         for (let i = 0; i < picks.length; ++i)
             if (picks[i]) {
-                const handle = shown.handles && shown.handles[i];
+                const handle = nameAt(shown.handles, i);
                 if (handle && handleTaken(handle) && named.get(handleKey(handle)) === 1)
                     options.handles.push(handle);
                 else
@@ -345,9 +345,12 @@ const handleTaken = (handle) => /^[0-9a-f]{1,16}$/i.test(handle);
 function namedLines(shown) {
     if (!shown.named) {
         shown.named = new Map();
-        for (const handle of (shown.handles || []).concat(shown.hiddenHandles || []))
-            if (handle)
-                shown.named.set(handleKey(handle), (shown.named.get(handleKey(handle)) || 0) + 1);
+        for (const names of [shown.handles, shown.hiddenHandles])
+            for (let i = 0; i < names.starts.length; ++i) {
+                const handle = nameAt(names, i);
+                if (handle)
+                    shown.named.set(handleKey(handle), (shown.named.get(handleKey(handle)) || 0) + 1);
+            }
     }
     return shown.named;
 }
@@ -421,18 +424,23 @@ function finished(message) {
     $("save").disabled = !changed();
     showSteps();
     complainText(message.stderr.replace(/^linetilt-host: /gm, "").trim());
+    if (result.after && !message.stderr && beyondDrawable(result.after.lines))
+        complain("beyond", { limit: DRAWABLE.toExponential(0) });
+    const job = jobs, shown = result;
+    whenDrawn.push(() => {
+        if (job !== jobs || shown !== result)
+            return;  // another job began meanwhile: its own "Done" is to come
+        result.seconds = (performance.now() - started) / 1000;  // until the result is drawn whole
+        const first = message.stdout.split("\n")[0] + ".";
+        say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
+        document.body.dataset.done = String(jobs);
+        showCommand();
+    });
     // Lines turned off the edge would be lost to sight: the view takes them in, once.
     if (result.after && pastView(result.after, result.before.lines))
         fit();
     else
         draw();
-    if (result.after && !message.stderr && beyondDrawable(result.after.lines))
-        complain("beyond", { limit: DRAWABLE.toExponential(0) });
-    result.seconds = (performance.now() - started) / 1000;  // until the result is drawn
-    const first = message.stdout.split("\n")[0] + ".";
-    say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
-    document.body.dataset.done = String(jobs);
-    showCommand();
 }
 
 // The lines after a run take what the page knows of the lines they were: colour, layer, name
@@ -443,7 +451,7 @@ function carryOver(after, shown, picked) {
     const take = (values) => all ? values : values instanceof Array ? Array.from(kept, (i) => values[i]) : kept.map((i) => values[i]);
     after.colours = take(shown.colours);
     after.layerOf = take(shown.layerOf);
-    after.handles = take(shown.handles);
+    after.handles = { bytes: shown.handles.bytes, starts: take(shown.handles.starts) };
     after.numbers = take(shown.numbers);
     if (!all && shown.layers.length === 0) {
         // Record text: the line records the tool dropped are gone, and the lines after them
@@ -517,6 +525,8 @@ function stop() {
 
 function answered(event) {
     const message = event.data;
+    if (message.kind === "ready")
+        return void (document.body.dataset.ready = "");  // its code compiled well: for the bench
     if (message.id !== jobs)
         return;
     if (message.kind === "opened")
@@ -672,6 +682,8 @@ const hex = (rgb) => "#" + rgb.toString(16).padStart(6, "0");
 // Draws the view: a drawing of many lines in slices of frames, so that the page answers
 // meanwhile; a later draw takes the place of one not finished.
 let drawn = 0;  // the newest draw
+let behind = null;  // the backdrop as last drawn: {key of the view, backdrop, marks, canvas}
+let whenDrawn = [];  // what waits for the view to be drawn whole, by whichever draw is the last
 const SLICE = 40000;  // lines a slice, some 10 ms
 function draw() {
     const mine = ++drawn;
@@ -680,8 +692,13 @@ function draw() {
     g.fillStyle = "#ffffff";
     g.fillRect(0, 0, canvas.width, canvas.height);
     overlaySoon();
+    const whole = () => {
+        const waiting = whenDrawn;
+        whenDrawn = [];
+        waiting.forEach((then) => then());
+    };
     if (!drawing)
-        return;
+        return whole();
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
     const steps = [];
@@ -689,11 +706,22 @@ function draw() {
         for (let from = 0, n = lines.lines.length / 4; from < n; from += SLICE)
             steps.push(() => strokeLines(g, lines, colourOf, width, from, Math.min(n, from + SLICE), only));
     };
-    // The rest of the drawing behind, light: what the lines that turn stand among.
-    if (shown.backdrop && shown.backdrop.length)
-        stroke({ lines: shown.backdrop, faint: true }, () => 0xdcdcdc, ratio);
-    if (shown.marks && shown.marks.length)
-        steps.push(() => drawMarks(g, shown.marks, ratio));
+    // The rest of the drawing behind, light: what the lines that turn stand among. It stays as
+    // it was through a run, and most often the view too: then it is not drawn again.
+    const key = [view.scale, view.cx, view.cy, canvas.width, canvas.height, ratio].join(" ");
+    if (behind && behind.key === key && behind.backdrop === shown.backdrop && behind.marks === shown.marks) {
+        g.drawImage(behind.canvas, 0, 0);
+    } else if ((shown.backdrop && shown.backdrop.length) || (shown.marks && shown.marks.length)) {
+        behind = null;
+        stroke({ lines: shown.backdrop || [], faint: true }, () => 0xdcdcdc, ratio);
+        steps.push(() => drawMarks(g, shown.marks || [], ratio));
+        steps.push(() => {
+            const kept = document.createElement("canvas");
+            kept.width = canvas.width, kept.height = canvas.height;
+            kept.getContext("2d").drawImage(canvas, 0, 0);
+            behind = { key, backdrop: shown.backdrop, marks: shown.marks, canvas: kept };
+        });
+    }
     // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.
     const many = shown.lines.length / 4 > 20000;
     if (result && result.after) {
@@ -724,6 +752,8 @@ function draw() {
         }
         if (steps.length > 0 && mine === drawn)
             requestAnimationFrame(go);
+        else if (mine === drawn)
+            whole();
     };
     go();
 }

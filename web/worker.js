@@ -7,6 +7,13 @@
 const decoded = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
 const host = sharing(createHost, new WebAssembly.Module(decoded(WASM.host)));
 const tool = sharing(createTool, new WebAssembly.Module(decoded(WASM.tool)));
+// Before the first job: a job sent meanwhile waits for it, some tenth of a second.
+try {
+    warmUp(host, tool);
+} catch (e) {
+    // A drawing then runs on the quickly compiled code, which is slower but as right.
+}
+self.postMessage({ kind: "ready" });
 
 self.onmessage = (event) => {
     const job = event.data;
@@ -28,7 +35,9 @@ self.onmessage = (event) => {
             // The drawing goes back to the page, which keeps it: the worker does not.
             self.postMessage({ kind: "opened", id: job.id, ...opened, bytes: drawing.bytes },
                              [drawing.bytes.buffer].concat(s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer,
-                                                                s.backdrop.buffer, s.marks.buffer, s.corners.buffer] : []));
+                                                                s.backdrop.buffer, s.marks.buffer, s.corners.buffer,
+                                                                s.handles.bytes.buffer, s.handles.starts.buffer,
+                                                                s.hiddenHandles.bytes.buffer, s.hiddenHandles.starts.buffer] : []));
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });

@@ -389,7 +389,13 @@ bool writeAll(int fd, std::string_view bytes, bool streamed)
 // at the first failed write.
 bool writeProduced(int fd, const Producer& produce, bool early, bool streamed = false)
 {
+#ifdef __EMSCRIPTEN__
+    // The page's files are arrays that are copied whole each time one grows: an exchange file
+    // (some 3 MB at most) goes in one write, and is made once at its size.
+    const std::size_t room = 1u << 22;
+#else
     const std::size_t room = 1u << 18;
+#endif
     static std::string buffer;
     buffer.reserve(room);
     buffer.clear();

@@ -75,12 +75,12 @@ function pick(name, bytes, options) {
         return null;
     const handles = new Set(), numbers = [];
     for (let i = 0; i < shown.numbers.length; i += 3)
-        if (i % 2 === 0 && hexHandle.test(shown.handles[i]))
-            handles.add(shown.handles[i]);
+        if (i % 2 === 0 && hexHandle.test(engine.nameAt(shown.handles, i)))
+            handles.add(engine.nameAt(shown.handles, i));
         else
             numbers.push(shown.numbers[i]);
     const named = new Set(numbers);
-    const selected = shown.numbers.filter((n, i) => named.has(n) || handles.has(shown.handles[i])).length;
+    const selected = shown.numbers.filter((n, i) => named.has(n) || handles.has(engine.nameAt(shown.handles, i))).length;
     return { options: { ...options, handles: [...handles], numbers }, selected };
 }
 

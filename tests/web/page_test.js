@@ -214,7 +214,7 @@ function native(name, bytes, args) {
     await page.keyboard.up("Shift");
     const kept = crossed.filter((i) => i !== out);
     check(JSON.stringify(await picked()) === JSON.stringify(kept), "Shift+click did not take out line " + out);
-    const handles = await page.evaluate((kept) => kept.map((i) => drawing.shown.handles[i]), kept);
+    const handles = await page.evaluate((kept) => kept.map((i) => nameAt(drawing.shown.handles, i)), kept);
     await page.click("#command-box summary");
     await tilt();
     check(await page.evaluate(() => document.activeElement.id) === "run", "the focus left the Tilt button");
