@@ -77,14 +77,13 @@ async function measure(LINES, full) {
         await page.fill("#y", "0");
         // A user takes a moment to choose a file: the page's worker has its code ready by then.
         await page.waitForFunction(() => document.body.dataset.ready !== undefined, null, { timeout: 60000 });
-        const start = Date.now();
         await page.setInputFiles("#file", path.join(work, "drawing.dxf"));
-        await page.waitForFunction(() => !document.getElementById("run").disabled, null, { timeout: 600000, polling: 10 });
-        opening.push((Date.now() - start) / 1000);
+        await page.waitForFunction(() => !document.getElementById("run").disabled, null, { timeout: 600000 });
+        // Both as the page counts them: not the time the test's own calls take to come through.
+        opening.push(await page.evaluate(() => drawing.seconds));
         await page.click("#run");
         await page.waitForFunction(() => document.body.dataset.done !== undefined, null, { timeout: 600000, polling: 50 });
-        // From Tilt pressed to the result drawn whole, as the page counts it ("Done in N s"):
-        // not the time the click took to come through while the drawing was being drawn.
+        // From Tilt pressed to the result drawn whole ("Done in N s").
         browser.push(opening[opening.length - 1] + await page.evaluate(() => result.seconds));
         const message = await page.textContent("#message");
         if (message)

@@ -163,8 +163,11 @@ function settingChanged() {
 let reading = 0;  // the newest file asked for; one read before it is not opened
 let openingName = "";  // its name as chosen
 
+let choseAt = 0;  // when the file being opened was chosen
+
 async function open(file) {
     const mine = ++reading;
+    choseAt = performance.now();
     complain(null);
     history.back = [], history.forth = [];  // another drawing: no step of this one's applies
     stepping = false;
@@ -226,7 +229,8 @@ function opened(message) {
         draw();
         return;
     }
-    drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions };
+    drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions,
+                seconds: (performance.now() - choseAt) / 1000 };  // from the file chosen to ready to tilt
     opening = null;
     picks = new Uint8Array(message.shown.lines.length / 4);
     countPicks();
