@@ -265,19 +265,44 @@ function standInArguments(name, options) {
 // them} and `pivots`.
 function runDrawing(createHost, createTool, drawing, options, onRun) {
     const name = drawingName(drawing.name), size = drawing.bytes.length;
-    const host = standIn(createHost, createTool, { name, bytes: drawing.bytes }, onRun);
+    let held = drawing.bytes;  // where the drawing's bytes are, till given back
+    let giveBack = () => {};
     if (drawing.letGo) {
         // The caller keeps no other reference to the drawing's bytes: once the stand-in has read
-        // them into its memory, the file's are let go, so that the drawing is not held twice
-        // while the run builds what it builds from it.
+        // them into its memory, they go to drawing.letGo(bytes), once, so that the drawing is
+        // not held twice while the run builds what it builds from it; at the end of the run
+        // where it never read them, whatever happened.
         drawing.bytes = null;
-        const node = host.FS.lookupPath("/drawing/" + name).node, close = host.FS.close;
-        host.FS.close = (stream) => {
-            close(stream);
-            if (stream.node === node)
-                node.contents = null, node.usedBytes = 0;
+        giveBack = () => {
+            giveBack = () => {};
+            const bytes = typeof held === "function" ? held() : held;
+            held = null;
+            drawing.letGo(bytes);
         };
     }
+    try {
+        const host = standIn(createHost, createTool, { name, bytes: held }, onRun);
+        if (drawing.letGo) {
+            const node = host.FS.lookupPath("/drawing/" + name).node, close = host.FS.close;
+            held = () => {
+                const bytes = node.contents ? node.contents.subarray(0, node.usedBytes) : new Uint8Array(0);
+                node.contents = null, node.usedBytes = 0;
+                return bytes;
+            };
+            host.FS.close = (stream) => {
+                close(stream);
+                if (stream.node === node)
+                    giveBack();
+            };
+        }
+        return runStandIn(createHost, host, name, size, options);
+    } finally {
+        giveBack();
+    }
+}
+
+// The run itself, by the stand-in made for it.
+function runStandIn(createHost, host, name, size, options) {
     host.FS.mkdir("/result");
     // The new drawing is about the size of the drawing: its room is made once, not by doubling.
     const results = host.FS.lookupPath("/result").node;

@@ -9,6 +9,10 @@ const workerScript = URL.createObjectURL(new Blob([$("worker-source").textConten
 let worker = startWorker();
 let drawing = null;  // {name, bytes, shown}
 let opening = null;  // the bytes of the drawing being opened
+let lent = null;     // the drawing whose bytes a run holds, till the worker gives them back
+let afterGiven = []; // what waits for them: a save, a run, a step
+let ending = false;  // the worker is stopped, and ends once it has given them back
+let queued = [];     // the jobs for the worker after it: [message, transferred]
 let result = null;   // the last run's, while its inputs stand
 let running = false; // a run is in flight
 let jobs = 0;        // the id of the newest request; older answers are ignored
@@ -193,7 +197,7 @@ async function open(file) {
     openingName = file.name;
     // Handed over, not copied: the worker hands the bytes back with what it read of them. A
     // drawing stopped while it opens is given up, and nothing else is lost with it.
-    worker.postMessage({ kind: "open", id: ++jobs, name: file.name, bytes: opening }, [opening.buffer]);
+    send({ kind: "open", id: ++jobs, name: file.name, bytes: opening }, [opening.buffer]);
 }
 
 function opened(message) {
@@ -360,7 +364,7 @@ function namedLines(shown) {
 }
 
 function run() {
-    if (!drawing || running || stepping)
+    if (!drawing || running || stepping || waitForBytes(run))
         return;
     complain(null);
     let options;
@@ -388,11 +392,53 @@ function run() {
     started = performance.now();
     runOf = { options, picks: pickCount > 0 ? picks.slice() : null };
     running = true;
-    // The worker's own copy, handed over: it lets it go once the stand-in has read it, so that
-    // the drawing is not held a third time while the run works.
-    const sent = drawing.bytes.slice();
-    worker.postMessage({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, options: { ...options, view: true } },
+    // Lent, not copied: the worker gives the bytes back as soon as the stand-in has read them
+    // (a tenth of a second at a million lines), and the drawing is held once the while.
+    lent = drawing;
+    const sent = drawing.bytes;
+    drawing.bytes = null;
+    send({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, lent: true, options: { ...options, view: true } },
                        [sent.buffer]);
+}
+
+// Whether the drawing's bytes are still lent to a run: then `then` is done once they are back.
+function waitForBytes(then) {
+    if (!lent)
+        return false;
+    if (!afterGiven.includes(then))
+        afterGiven.push(then);
+    return true;
+}
+
+// The drawing's bytes, back from the worker: a worker stopped meanwhile is ended now, and
+// what waited for them is done.
+function givenBack(bytes) {
+    if (!lent)
+        return;
+    lent.bytes = bytes;
+    lent = null;
+    if (ending)
+        restartWorker();
+    const waiting = afterGiven;
+    afterGiven = [];
+    waiting.forEach((then) => then());
+}
+
+// Jobs for the worker; for the next one where the one there now is to end.
+function send(message, moved) {
+    if (ending)
+        queued.push([message, moved]);
+    else
+        worker.postMessage(message, moved);
+}
+
+function restartWorker() {
+    worker.terminate();
+    worker = startWorker();
+    ending = false;
+    const waiting = queued;
+    queued = [];
+    waiting.forEach(([message, moved]) => worker.postMessage(message, moved));
 }
 
 function finished(message) {
@@ -493,6 +539,10 @@ const tilted = (name) => name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext |
 function save() {
     if (!drawing || !changed())
         return;
+    if (waitForBytes(save))
+        return;
+    if (!drawing.bytes)
+        return complain("pageFailed", { message: "—" });  // lost with a failed worker: nothing half-saved
     const name = saveName();
     saved = drawing.version;
     download(drawing.bytes, name, "application/octet-stream");
@@ -512,14 +562,28 @@ function download(bytes, name, type) {
 function startWorker() {
     const started = new Worker(workerScript);
     started.onmessage = answered;
-    started.onerror = (event) => { running = false; setBusy(false); complain("pageFailed", { message: event.message }); };
+    started.onerror = (event) => {
+        if (started !== worker)
+            return;  // ended already
+        // A worker that failed outside any job gives nothing back: what waited for it waits no more.
+        lent = null, afterGiven = [];
+        if (ending)
+            restartWorker();
+        running = false;
+        setBusy(false);
+        complain("pageFailed", { message: event.message });
+    };
     return started;
 }
 
 // A run cannot be stopped from within: its worker is ended, and a new one takes its place.
+// One that holds the drawing's bytes is ended once it has given them back, within moments:
+// the run is forgotten at once, and jobs meanwhile go to the new worker.
 function stop() {
-    worker.terminate();
-    worker = startWorker();
+    if (lent)
+        ending = true;
+    else
+        restartWorker();
     ++jobs;  // whatever the old one said is no longer awaited
     running = false;
     setBusy(false);
@@ -531,6 +595,8 @@ function answered(event) {
     const message = event.data;
     if (message.kind === "ready")
         return void (document.body.dataset.ready = "");  // its code compiled well: for the bench
+    if (message.kind === "given back")
+        return givenBack(message.bytes);
     if (message.id !== jobs)
         return;
     if (message.kind === "opened")
@@ -1059,7 +1125,7 @@ let picturing = 0;  // the request for a picture awaited
 // "Save the picture": the stand-in's own picture of the run that made the drawing shown, made
 // again from the drawing before it and that run's settings.
 function savePicture() {
-    if (!drawing || running || stepping)
+    if (!drawing || running || stepping || waitForBytes(savePicture))
         return;
     if (history.back.length === 0)
         return complain("pictureNone");
@@ -1069,7 +1135,7 @@ function savePicture() {
     running = true;
     setBusy(true);
     picturing = ++jobs;
-    worker.postMessage({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } },
+    send({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } },
                        [before.buffer]);
 }
 
@@ -1131,7 +1197,7 @@ function applyPatch(bytes, patch) {
 // Undo (-1) or redo (+1): the drawing becomes the one before or after, read again for the view.
 function step(direction) {
     const [from, to] = direction < 0 ? [history.back, history.forth] : [history.forth, history.back];
-    if (running || !drawing || from.length === 0)
+    if (running || !drawing || from.length === 0 || waitForBytes(direction < 0 ? undo : redo))
         return;
     const taken = from.pop();
     const { bytes, back } = applyPatch(drawing.bytes, taken.patch);
@@ -1149,7 +1215,7 @@ function step(direction) {
     opening = bytes;
     stepping = true;
     const sent = bytes.slice();
-    worker.postMessage({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent }, [sent.buffer]);
+    send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent }, [sent.buffer]);
 }
 
 // --- events --------------------------------------------------------------------------------
@@ -1165,8 +1231,9 @@ for (const id of ["mode-point", "mode-select", "snap"])
     $(id).addEventListener("change", overlaySoon);
 $("stop").addEventListener("click", stop);
 $("fit").addEventListener("click", fit);
-$("undo").addEventListener("click", () => step(-1));
-$("redo").addEventListener("click", () => step(1));
+const undo = () => step(-1), redo = () => step(1);
+$("undo").addEventListener("click", undo);
+$("redo").addEventListener("click", redo);
 // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z step through the results, but not in a field, whose own they are.
 document.addEventListener("keydown", (e) => {
     if (!(e.ctrlKey || e.metaKey) || (e.target instanceof HTMLInputElement && e.target.type !== "checkbox"))
@@ -1174,7 +1241,7 @@ document.addEventListener("keydown", (e) => {
     const key = e.key.toLowerCase();
     if (key === "z" || key === "y") {
         e.preventDefault();
-        step(key === "y" || e.shiftKey ? 1 : -1);
+        (key === "y" || e.shiftKey ? redo : undo)();
     }
 });
 $("zoom-in").addEventListener("click", () => zoom(1.5));

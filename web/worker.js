@@ -17,9 +17,12 @@ self.postMessage({ kind: "ready" });
 
 self.onmessage = (event) => {
     const job = event.data;
-    // The page sends the drawing with each job and keeps its own: the worker holds it no longer
-    // than the job, and a run lets it go as soon as the stand-in has read it.
-    const drawing = { name: job.name, bytes: job.bytes, letGo: true };
+    // The page sends the drawing with each job: the worker holds it no longer than the job. A
+    // run lets it go as soon as the stand-in has read it, back to the page where it was lent
+    // (the page holds no other copy meanwhile).
+    const drawing = { name: job.name, bytes: job.bytes };
+    if (job.kind === "run")
+        drawing.letGo = job.lent ? (bytes) => self.postMessage({ kind: "given back", bytes }, [bytes.buffer]) : () => {};
     job.bytes = null;
     try {
         if (job.kind === "open") {

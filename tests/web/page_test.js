@@ -387,7 +387,15 @@ function native(name, bytes, args) {
               `a run stopped by ${how}: ` + await page.textContent("#status"));
     }
     await tilt();
-    check((await save()).equals(native("many.txt", many, ["--at", "7,3"]).bytes), "many.txt after a stop: the bytes differ");
+    const manyOnce = native("many.txt", many, ["--at", "7,3"]).bytes;
+    check((await save()).equals(manyOnce), "many.txt after a stop: the bytes differ");
+    // The run lends the drawing to its worker: a save, a stop and another run meanwhile wait
+    // for it or go to the next worker, and nothing of it is lost.
+    await page.click("#run");
+    check((await save()).equals(manyOnce), "many.txt saved while tilted again: the bytes differ");
+    await page.click("#stop");
+    await tilt();
+    check((await save()).equals(native("many.txt", manyOnce, ["--at", "7,3"]).bytes), "many.txt tilted twice after a stop: the bytes differ");
 
     // A click on the drawing, then a layer unticked, while 100,000 lines are being tilted:
     // the run is stopped there and then, nothing is offered for the settings before, and the
