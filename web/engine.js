@@ -24,13 +24,14 @@ function sharing(factory, compiled) {
 // The in-memory file system grows a file by an eighth at a time past 1 MiB, copying it whole
 // each time: a drawing of many megabytes written in pieces was copied some twenty times.
 // Doubled instead, as below 1 MiB; and a file whose size is foreseen, `firstRoom(node)` bytes
-// (0 where it is not), is given that room at once.
+// (0 where it is not), is given that room when it first grows. (A file's first write is
+// kept as it is, at its own size, without asking here.)
 function roomyFiles(FS, firstRoom) {
     FS.filesystems.MEMFS.expandFileStorage = (node, wanted) => {
         const had = node.contents ? node.contents.length : 0;
         if (had >= wanted)
             return;
-        const foreseen = had === 0 && firstRoom ? firstRoom(node) : 0;
+        const foreseen = firstRoom ? firstRoom(node) : 0;
         const contents = new Uint8Array(Math.max(wanted, had * 2, 256, foreseen));
         if (node.usedBytes > 0)
             contents.set(node.contents.subarray(0, node.usedBytes), 0);
@@ -327,9 +328,10 @@ function runStandIn(createHost, host, name, size, options) {
     const out = "/result/" + name;
     if (result.status === 0 && host.FS.analyzePath(out).exists) {
         // Its file's own bytes, which the stand-in forgets now; copied only where much of their
-        // room is left over.
+        // room is left over: the room made for it is the drawing's size and an eighth, and
+        // shorter numbers make a new drawing somewhat smaller.
         const bytes = fileBytes(host.FS, out);
-        result.bytes = bytes.buffer.byteLength - bytes.length <= bytes.length / 8 ? bytes : bytes.slice();
+        result.bytes = bytes.buffer.byteLength - bytes.length <= bytes.length / 4 ? bytes : bytes.slice();
     }
     if (result.status === 0 && options.picture && host.FS.analyzePath(out + ".svg").exists)
         result.picture = host.FS.readFile(out + ".svg");

@@ -170,12 +170,12 @@ let openingName = "";  // its name as chosen
 let choseAt = 0;  // when the file being opened was chosen
 
 async function open(file) {
-    const mine = ++reading;
     choseAt = performance.now();
     complain(null);
     history.back = [], history.forth = [];  // another drawing: no step of this one's applies
     stepping = false;
     forgetResult();
+    const mine = ++reading;  // after a run is stopped, which gives up a file being read
     drawing = null;
     $("layers-box").hidden = true;
     setBusy(true);
@@ -311,7 +311,14 @@ function runOptions(mark = true) {
         // handle, where the file gives it one that names no other line, else by the line of
         // the file it stands at.
         options.handles = [], options.numbers = [];
-        const named = namedLines(shown);
+        const wanted = new Map();  // the picked lines' handles that --handle takes, by key
+        for (let i = 0; i < picks.length; ++i)
+            if (picks[i]) {
+                const handle = nameAt(shown.handles, i);
+                if (handle && handleTaken(handle))
+                    wanted.set(handleKey(handle), 0);
+            }
+        const named = namedLines(shown, wanted);
         for (let i = 0; i < picks.length; ++i)
             if (picks[i]) {
                 const handle = nameAt(shown.handles, i);
@@ -348,19 +355,34 @@ function countPickable() {
 const handleKey = (handle) => handle.toLowerCase().replace(/^0+(?=.)/, "");
 const handleTaken = (handle) => /^[0-9a-f]{1,16}$/i.test(handle);
 
-// How many LINEs each handle names, those the page does not draw included (the stand-in
-// looks at them too): a drawing may give two lines one handle.
-function namedLines(shown) {
-    if (!shown.named) {
-        shown.named = new Map();
-        for (const names of [shown.handles, shown.hiddenHandles])
-            for (let i = 0; i < names.starts.length; ++i) {
-                const handle = nameAt(names, i);
-                if (handle)
-                    shown.named.set(handleKey(handle), (shown.named.get(handleKey(handle)) || 0) + 1);
-            }
+// How many LINEs each handle of `counts` (key -> 0) names, those the page does not draw
+// included (the stand-in looks at them too): a drawing may give two lines one handle. Only
+// the keys asked for are counted: a million handles in a table would freeze the page.
+function namedLines(shown, counts) {
+    for (const names of [shown.handles, shown.hiddenHandles])
+        for (let i = 0; i < names.starts.length; ++i) {
+            const key = keyAt(names, i);
+            if (key !== "" && counts.has(key))
+                counts.set(key, counts.get(key) + 1);
+        }
+    return counts;
+}
+
+// handleKey(nameAt(names, i)), made from the bytes where they are plain ASCII.
+function keyAt(names, i) {
+    const bytes = names.bytes, at = names.starts[i] + 4, end = at + sizeAt(bytes, names.starts[i]);
+    if (end - at > 24)
+        return handleKey(nameAt(names, i));
+    let k = at, key = "";
+    while (k < end - 1 && bytes[k] === 0x30)
+        ++k;  // leading zeros, but one
+    for (; k < end; ++k) {
+        const b = bytes[k];
+        if (b >= 0x80)
+            return handleKey(nameAt(names, i));
+        key += String.fromCharCode(b >= 0x41 && b <= 0x5a ? b + 32 : b);
     }
-    return shown.named;
+    return key;
 }
 
 function run() {
@@ -480,9 +502,10 @@ function finished(message) {
     whenDrawn.push(() => {
         if (job !== jobs || shown !== result)
             return;  // another job began meanwhile: its own "Done" is to come
-        result.seconds = (performance.now() - started) / 1000;  // until the result is drawn whole
-        const first = message.stdout.split("\n")[0] + ".";
-        say(() => w("done", { seconds: result.seconds.toFixed(2) }) + " " + (summary ? summaryText(summary).split("\n")[0] : first));
+        const seconds = result.seconds = (performance.now() - started) / 1000;  // until the result is drawn whole
+        // Worded again in the other language, when the result may be gone.
+        const said = summary ? summaryText.bind(null, summary) : () => message.stdout.split("\n")[0] + ".";
+        say(() => w("done", { seconds: seconds.toFixed(2) }) + " " + said().split("\n")[0]);
         document.body.dataset.done = String(jobs);
         showCommand();
     });
@@ -585,6 +608,7 @@ function stop() {
     else
         restartWorker();
     ++jobs;  // whatever the old one said is no longer awaited
+    ++reading;  // nor a file still being read
     running = false;
     setBusy(false);
     $("progress").value = 0;
@@ -753,7 +777,8 @@ const hex = (rgb) => "#" + rgb.toString(16).padStart(6, "0");
 // meanwhile; a later draw takes the place of one not finished.
 let drawn = 0;  // the newest draw
 let behind = null;  // the backdrop as last drawn: {key of the view, backdrop, marks, canvas}
-let whenDrawn = [];  // what waits for the view to be drawn whole, by whichever draw is the last
+let whenDrawn = [];  // what waits for the next draw to end
+let waitingDraw = [];  // what waits for the draw under way to end
 const SLICE = 40000;  // lines a slice, some 10 ms
 function draw() {
     const mine = ++drawn;
@@ -762,13 +787,18 @@ function draw() {
     g.fillStyle = "#ffffff";
     g.fillRect(0, 0, canvas.width, canvas.height);
     overlaySoon();
-    const whole = () => {
-        const waiting = whenDrawn;
-        whenDrawn = [];
+    // What waited for a draw that this one takes over from (the user moved the view) waits
+    // no longer: the result was on its way to the screen until then.
+    const ended = () => {
+        const waiting = waitingDraw;
+        waitingDraw = [];
         waiting.forEach((then) => then());
     };
+    ended();
+    waitingDraw = whenDrawn;
+    whenDrawn = [];
     if (!drawing)
-        return whole();
+        return ended();
     const ratio = window.devicePixelRatio || 1;
     const shown = drawing.shown;
     const steps = [];
@@ -786,6 +816,8 @@ function draw() {
         stroke({ lines: shown.backdrop || [], faint: true }, () => 0xdcdcdc, ratio);
         steps.push(() => drawMarks(g, shown.marks || [], ratio));
         steps.push(() => {
+            if (canvas.width === 0 || canvas.height === 0)
+                return;  // a view of no size, as in a narrow window: nothing to keep, nor to copy
             const kept = document.createElement("canvas");
             kept.width = canvas.width, kept.height = canvas.height;
             kept.getContext("2d").drawImage(canvas, 0, 0);
@@ -823,7 +855,7 @@ function draw() {
         if (steps.length > 0 && mine === drawn)
             requestAnimationFrame(go);
         else if (mine === drawn)
-            whole();
+            ended();
     };
     go();
 }
