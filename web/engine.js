@@ -176,11 +176,34 @@ function packedNames(packed) {
     return { bytes: packed, starts };
 }
 
+// The names `indexes` of packedNames, joined by commas.
+function joinedNames(names, indexes) {
+    let size = 0;
+    for (const i of indexes)
+        size += sizeAt(names.bytes, names.starts[i]) + 1;
+    const joined = new Uint8Array(Math.max(0, size - 1));
+    let to = 0;
+    for (const i of indexes) {
+        const start = names.starts[i] + 4, end = start + sizeAt(names.bytes, names.starts[i]);
+        if (to > 0)
+            joined[to++] = 0x2c;
+        for (let k = start; k < end; ++k)
+            joined[to++] = names.bytes[k];
+    }
+    return nameDecoder.decode(joined);
+}
+
 const nameDecoder = new TextDecoder();
 // The name `i` of packedNames, "" where it has none.
 function nameAt(names, i) {
-    const at = names.starts[i], size = sizeAt(names.bytes, at), bytes = names.bytes.subarray(at + 4, at + 4 + size);
-    return size <= 64 && bytes.every((b) => b < 0x80) ? String.fromCharCode.apply(null, bytes) : nameDecoder.decode(bytes);
+    const bytes = names.bytes, start = names.starts[i] + 4, end = start + sizeAt(bytes, names.starts[i]);
+    let name = "";
+    for (let k = start; k < end && end - start <= 64; ++k) {
+        if (bytes[k] >= 0x80)
+            return nameDecoder.decode(bytes.subarray(start, end));
+        name += String.fromCharCode(bytes[k]);
+    }
+    return end - start <= 64 ? name : nameDecoder.decode(bytes.subarray(start, end));
 }
 
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their
@@ -345,6 +368,36 @@ function runStandIn(createHost, host, name, size, options) {
     return result;
 }
 
+// A step is kept as the stand-in wrote it, compact: for each change its place and length in
+// the drawing it applies to, and the length of what stands there in the other (32-bit
+// numbers), then those bytes. `bytes` with each place given what the step holds for it; and
+// the step that goes back, alike.
+function applyPatch(bytes, patch) {
+    const numbers = new DataView(patch.buffer, patch.byteOffset, patch.byteLength);
+    let size = bytes.length, backSize = 0;
+    for (let at = 0; at + 12 <= patch.length; at += 12 + numbers.getUint32(at + 8, true)) {
+        size += numbers.getUint32(at + 8, true) - numbers.getUint32(at + 4, true);
+        backSize += 12 + numbers.getUint32(at + 4, true);
+    }
+    const out = new Uint8Array(size), back = new Uint8Array(backSize), told = new DataView(back.buffer);
+    let from = 0, to = 0, b = 0;
+    for (let at = 0; at + 12 <= patch.length;) {
+        const place = numbers.getUint32(at, true), length = numbers.getUint32(at + 4, true);
+        const given = patch.subarray(at + 12, at + 12 + numbers.getUint32(at + 8, true));
+        out.set(bytes.subarray(from, place), to);
+        to += place - from;
+        told.setUint32(b, to, true), told.setUint32(b + 4, given.length, true), told.setUint32(b + 8, length, true);
+        back.set(bytes.subarray(place, place + length), b + 12);
+        b += 12 + length;
+        out.set(given, to);
+        to += given.length;
+        from = place + length;
+        at += 12 + given.length;
+    }
+    out.set(bytes.subarray(from), to);
+    return { bytes: out, back };
+}
+
 // Runs both modules once on a small drawing of full-precision coordinates, as a drawing of a
 // CAD program holds them. The engine first runs WebAssembly from code compiled quickly, and
 // compiles a function well only once it has run long: the reader of a drawing runs once, as
@@ -365,4 +418,4 @@ function warmUp(createHost, createTool) {
 }
 
 if (typeof module === "object" && module.exports)
-    module.exports = { sharing, runToolInstance, openDrawing, runDrawing, standInArguments, drawingName, warmUp, nameAt };
+    module.exports = { sharing, runToolInstance, openDrawing, runDrawing, standInArguments, drawingName, warmUp, nameAt, applyPatch };

@@ -23,7 +23,7 @@ let picks = null;    // for each line of the drawing shown, 1 where the user pic
 let pickCount = 0;   // how many are: none, and the lines of the ticked layers turn
 let stepPicks = null; // the picks a step back or forth brings, once its drawing is read
 let summary = null;  // the last run's numbers, as the stand-in counted them
-let stepping = false;    // the drawing being read again is a step back or forth
+let stepping = false;    // a step back or forth being made: {to: the list it goes to, taken: the step}
 let saved = 0;           // the version of the drawing last saved or opened: others would be lost on leaving
 let versions = 0;        // each drawing's bytes, as opened or changed, get a number
 let stepped = 0;         // the step being read: -1 back, 1 forth
@@ -217,9 +217,12 @@ function opened(message) {
     }
     if (stepping) {
         // A step back or forth: the same drawing as it was, seen where it was, its layers as ticked.
+        const { to, taken } = stepping;
         stepping = false;
+        to.push({ patch: message.back, options: taken.options, picks: taken.picks });
+        showSteps();
         const ticked = chosenLayers();
-        drawing = { ...drawing, bytes: opening, shown: message.shown };
+        drawing = { ...drawing, bytes: opening, shown: message.shown, version: ++versions };
         opening = null;
         const n = message.shown.lines.length / 4;
         picks = stepPicks && stepPicks.length === n ? stepPicks : new Uint8Array(n);
@@ -235,6 +238,9 @@ function opened(message) {
     }
     drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions,
                 seconds: (performance.now() - choseAt) / 1000 };  // from the file chosen to ready to tilt
+    // The handles are counted while the user looks, not when Tilt is pressed with lines picked.
+    const shown = drawing.shown;
+    (window.requestIdleCallback || setTimeout)(() => handleCounts(shown));
     opening = null;
     picks = new Uint8Array(message.shown.lines.length / 4);
     countPicks();
@@ -311,22 +317,17 @@ function runOptions(mark = true) {
         // handle, where the file gives it one that names no other line, else by the line of
         // the file it stands at.
         options.handles = [], options.numbers = [];
-        const wanted = new Map();  // the picked lines' handles that --handle takes, by key
+        const count = handleCounts(shown), value = [0, 0], named = [];
         for (let i = 0; i < picks.length; ++i)
             if (picks[i]) {
-                const handle = nameAt(shown.handles, i);
-                if (handle && handleTaken(handle))
-                    wanted.set(handleKey(handle), 0);
-            }
-        const named = namedLines(shown, wanted);
-        for (let i = 0; i < picks.length; ++i)
-            if (picks[i]) {
-                const handle = nameAt(shown.handles, i);
-                if (handle && handleTaken(handle) && named.get(handleKey(handle)) === 1)
-                    options.handles.push(handle);
+                if (handleValue(shown.handles, i, value, true) && count(value[0], value[1]) === 1)
+                    named.push(i);
                 else
                     options.numbers.push(shown.numbers[i]);
             }
+        // One text of them all, as the option takes them: made at once, not a string each.
+        if (named.length > 0)
+            options.handles.push(joinedNames(shown.handles, named));
     } else if (shown.layers.length > 0) {
         options.layers = chosenLayers();
         if (options.layers.length === 0)
@@ -334,7 +335,11 @@ function runOptions(mark = true) {
         if (options.layers.length === shown.layers.length)
             options.layers = [];  // all of them: as the command line without --layer
     }
-    if (options.handles && (options.handles.join(",").length + options.numbers.join(",").length) > ARGUMENTS_ROOM)
+    let room = 0;  // of the arguments, about: their lengths and a comma each
+    for (const names of [options.handles || [], options.numbers || []])
+        for (const name of names)
+            room += String(name).length + 1;
+    if (room > ARGUMENTS_ROOM)
         throw () => w("tooManyPicks");
     return options;
 }
@@ -350,39 +355,58 @@ function countPickable() {
     return count;
 }
 
-// A handle as the stand-in compares them: hexadecimal in any case, leading zeros dropped;
-// the option takes no other than 1 to 16 hexadecimal digits.
-const handleKey = (handle) => handle.toLowerCase().replace(/^0+(?=.)/, "");
-const handleTaken = (handle) => /^[0-9a-f]{1,16}$/i.test(handle);
-
-// How many LINEs each handle of `counts` (key -> 0) names, those the page does not draw
-// included (the stand-in looks at them too): a drawing may give two lines one handle. Only
-// the keys asked for are counted: a million handles in a table would freeze the page.
-function namedLines(shown, counts) {
-    for (const names of [shown.handles, shown.hiddenHandles])
-        for (let i = 0; i < names.starts.length; ++i) {
-            const key = keyAt(names, i);
-            if (key !== "" && counts.has(key))
-                counts.set(key, counts.get(key) + 1);
-        }
-    return counts;
+// A handle as the stand-in compares them: hexadecimal in either case, leading zeros left
+// out, 16 digits at most (as the option takes them): its value into `value` as two 32-bit
+// halves, and true; false for a handle of other characters or more digits. `asWritten`: no
+// more than 16 characters as the drawing writes it, leading zeros counted, as --handle
+// takes no other.
+function handleValue(names, i, value, asWritten) {
+    const bytes = names.bytes, start = names.starts[i] + 4, end = start + sizeAt(bytes, names.starts[i]);
+    if (end === start || (asWritten && end - start > 16))
+        return false;
+    let k = start;
+    while (k < end - 1 && bytes[k] === 0x30)
+        ++k;
+    if (end - k > 16)
+        return false;
+    let high = 0, low = 0;
+    for (; k < end; ++k) {
+        const b = bytes[k], letter = b | 0x20;  // in lowercase
+        const digit = b >= 0x30 && b <= 0x39 ? b - 0x30 : b >= 0x41 && letter >= 0x61 && letter <= 0x66 ? letter - 0x57 : -1;
+        if (digit < 0)
+            return false;
+        high = (high << 4 | low >>> 28) >>> 0;
+        low = (low << 4 | digit) >>> 0;
+    }
+    value[0] = high, value[1] = low;
+    return true;
 }
 
-// handleKey(nameAt(names, i)), made from the bytes where they are plain ASCII.
-function keyAt(names, i) {
-    const bytes = names.bytes, at = names.starts[i] + 4, end = at + sizeAt(bytes, names.starts[i]);
-    if (end - at > 24)
-        return handleKey(nameAt(names, i));
-    let k = at, key = "";
-    while (k < end - 1 && bytes[k] === 0x30)
-        ++k;  // leading zeros, but one
-    for (; k < end; ++k) {
-        const b = bytes[k];
-        if (b >= 0x80)
-            return handleKey(nameAt(names, i));
-        key += String.fromCharCode(b >= 0x41 && b <= 0x5a ? b + 32 : b);
-    }
-    return key;
+// How many LINEs a handle's value names, those the page does not draw included (the stand-in
+// looks at them too): a drawing may give two lines one handle. Counted once for a drawing, in
+// a table of numbers: a million handles as strings in a Map froze the page for a second.
+function handleCounts(shown) {
+    if (shown.handleCounts)
+        return shown.handleCounts;
+    const n = shown.handles.starts.length + shown.hiddenHandles.starts.length;
+    let size = 2;
+    while (size < 2 * n)
+        size *= 2;
+    const highs = new Uint32Array(size), lows = new Uint32Array(size), counts = new Uint32Array(size);
+    const slot = (high, low) => {
+        let at = Math.imul(high ^ Math.imul(low, 0x9e3779b1), 0x85ebca6b) >>> 0 & size - 1;
+        while (counts[at] !== 0 && (highs[at] !== high || lows[at] !== low))
+            at = at + 1 & size - 1;
+        return at;
+    };
+    const value = [0, 0];
+    for (const names of [shown.handles, shown.hiddenHandles])
+        for (let i = 0; i < names.starts.length; ++i)
+            if (handleValue(names, i, value, false)) {
+                const at = slot(value[0], value[1]);
+                highs[at] = value[0], lows[at] = value[1], ++counts[at];
+            }
+    return shown.handleCounts = (high, low) => counts[slot(high, low)];
 }
 
 function run() {
@@ -525,6 +549,8 @@ function carryOver(after, shown, picked) {
     after.colours = take(shown.colours);
     after.layerOf = take(shown.layerOf);
     after.handles = { bytes: shown.handles.bytes, starts: take(shown.handles.starts) };
+    if (all)
+        after.handleCounts = shown.handleCounts;  // the same handles: counted once
     after.numbers = take(shown.numbers);
     if (!all && shown.layers.length === 0) {
         // Record text: the line records the tool dropped are gone, and the lines after them
@@ -663,20 +689,25 @@ function fit(withPoint = true) {
         return;
     const lines = (result && result.after ? result.after : drawing.shown).lines;
     let minX = Infinity, minY = Infinity, maxX = -Infinity, maxY = -Infinity, beyond = 0;
-    const take = (x, y) => {
-        // Far beyond any drawing's units, a point cannot be drawn with the others: left out.
-        if (!(Math.abs(x) <= DRAWABLE && Math.abs(y) <= DRAWABLE))
-            return void ++beyond;
-        minX = Math.min(minX, x), maxX = Math.max(maxX, x), minY = Math.min(minY, y), maxY = Math.max(maxY, y);
-    };
-    for (let i = 0; i < lines.length; i += 2)
-        take(lines[i], lines[i + 1]);
-    for (const points of [drawing.shown.lines, drawing.shown.backdrop || [], drawing.shown.marks || []])
-        for (let i = 0; i < points.length; i += 2)
-            take(points[i], points[i + 1]);
     const p = withPoint !== false ? indicated() : null;
-    if (p)
-        take(p[0], p[1]);
+    // In one plain loop: a drawing's millions of points would freeze the page in calls.
+    for (const points of [lines, drawing.shown.lines, drawing.shown.backdrop || [], drawing.shown.marks || [], p || []])
+        for (let i = 0; i + 1 < points.length; i += 2) {
+            const x = points[i], y = points[i + 1];
+            // Far beyond any drawing's units, a point cannot be drawn with the others: left out.
+            if (!(x <= DRAWABLE && x >= -DRAWABLE && y <= DRAWABLE && y >= -DRAWABLE)) {
+                ++beyond;
+                continue;
+            }
+            if (x < minX)
+                minX = x;
+            if (x > maxX)
+                maxX = x;
+            if (y < minY)
+                minY = y;
+            if (y > maxY)
+                maxY = y;
+        }
     if (minX === Infinity)
         minX = maxX = minY = maxY = 0;
     resize();
@@ -1162,13 +1193,16 @@ function savePicture() {
     if (history.back.length === 0)
         return complain("pictureNone");
     const last = history.back[history.back.length - 1];
-    const before = applyPatch(drawing.bytes, last.patch).bytes;
     complain(null);
     running = true;
     setBusy(true);
     picturing = ++jobs;
-    send({ kind: "run", id: jobs, name: drawing.name, bytes: before, options: { ...last.options, picture: true } },
-                       [before.buffer]);
+    // The drawing before the last step is made by the worker, from the bytes lent it.
+    lent = drawing;
+    const sent = drawing.bytes;
+    drawing.bytes = null;
+    send({ kind: "run", id: jobs, name: drawing.name, bytes: sent, lent: true, patch: last.patch,
+           options: { ...last.options, picture: true } }, [sent.buffer]);
 }
 
 function pictured(message) {
@@ -1196,35 +1230,6 @@ function showSteps() {
     $("save-picture").disabled = running || history.back.length === 0;
 }
 
-// A step is kept as the stand-in wrote it, compact: for each change its place and length in
-// the drawing it applies to, and the length of what stands there in the other (32-bit
-// numbers), then those bytes. `bytes` with each place given what the step holds for it; and
-// the step that goes back, alike.
-function applyPatch(bytes, patch) {
-    const numbers = new DataView(patch.buffer, patch.byteOffset, patch.byteLength);
-    let size = bytes.length, backSize = 0;
-    for (let at = 0; at + 12 <= patch.length; at += 12 + numbers.getUint32(at + 8, true)) {
-        size += numbers.getUint32(at + 8, true) - numbers.getUint32(at + 4, true);
-        backSize += 12 + numbers.getUint32(at + 4, true);
-    }
-    const out = new Uint8Array(size), back = new Uint8Array(backSize), told = new DataView(back.buffer);
-    let from = 0, to = 0, b = 0;
-    for (let at = 0; at + 12 <= patch.length;) {
-        const place = numbers.getUint32(at, true), length = numbers.getUint32(at + 4, true);
-        const given = patch.subarray(at + 12, at + 12 + numbers.getUint32(at + 8, true));
-        out.set(bytes.subarray(from, place), to);
-        to += place - from;
-        told.setUint32(b, to, true), told.setUint32(b + 4, given.length, true), told.setUint32(b + 8, length, true);
-        back.set(bytes.subarray(place, place + length), b + 12);
-        b += 12 + length;
-        out.set(given, to);
-        to += given.length;
-        from = place + length;
-        at += 12 + given.length;
-    }
-    out.set(bytes.subarray(from), to);
-    return { bytes: out, back };
-}
 
 // Undo (-1) or redo (+1): the drawing becomes the one before or after, read again for the view.
 function step(direction) {
@@ -1232,22 +1237,22 @@ function step(direction) {
     if (running || !drawing || from.length === 0 || waitForBytes(direction < 0 ? undo : redo))
         return;
     const taken = from.pop();
-    const { bytes, back } = applyPatch(drawing.bytes, taken.patch);
-    to.push({ patch: back, options: taken.options, picks: taken.picks });
     // The lines picked before the step, or after it: where the tool dropped a line the lines
     // are others, and the picks go with them.
     const wanted = direction < 0 ? taken.picks.back : taken.picks.forth;
     stepPicks = wanted ? wanted.slice() : null;
     forgetResult();
-    drawing = { ...drawing, bytes, version: ++versions };
+    stepping = { to, taken };
     stepped = direction;
-    showSteps();
     setBusy(true);
-    $("stop").disabled = true;  // a moment's reading, which leaves nothing half done to stop
-    opening = bytes;
-    stepping = true;
-    const sent = bytes.slice();
-    send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent }, [sent.buffer]);
+    $("stop").disabled = true;  // a moment's work, which leaves nothing half done to stop
+    // The worker makes the drawing of the step, away from the page, and opens it; the bytes
+    // now are lent it, and given back once the step's are made.
+    lent = drawing;
+    const sent = drawing.bytes;
+    drawing.bytes = null;
+    send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent, lent: true, patch: taken.patch },
+         [sent.buffer, taken.patch.buffer]);
 }
 
 // --- events --------------------------------------------------------------------------------

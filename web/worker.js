@@ -17,14 +17,27 @@ self.postMessage({ kind: "ready" });
 
 self.onmessage = (event) => {
     const job = event.data;
-    // The page sends the drawing with each job: the worker holds it no longer than the job. A
-    // run lets it go as soon as the stand-in has read it, back to the page where it was lent
-    // (the page holds no other copy meanwhile).
+    // The page sends the drawing with each job: the worker holds it no longer than the job.
+    // Where it was lent (the page holds no other copy meanwhile), it goes back as soon as it
+    // has been read, or patched, and whatever happens.
+    let lent = job.lent ? job.bytes : null;
+    const giveBack = (bytes) => {
+        if (lent)
+            self.postMessage({ kind: "given back", bytes }, [bytes.buffer]);
+        lent = null;
+    };
     const drawing = { name: job.name, bytes: job.bytes };
-    if (job.kind === "run")
-        drawing.letGo = job.lent ? (bytes) => self.postMessage({ kind: "given back", bytes }, [bytes.buffer]) : () => {};
     job.bytes = null;
     try {
+        let back = null;
+        if (job.patch) {
+            // A step: the drawing it leads to, and the step back from there.
+            const stepped = applyPatch(drawing.bytes, job.patch);
+            giveBack(drawing.bytes);
+            drawing.bytes = stepped.bytes, back = stepped.back;
+        }
+        if (job.kind === "run")
+            drawing.letGo = lent ? giveBack : () => {};
         if (job.kind === "open") {
             let told = 0;  // when the page was last told how far the opening is
             const read = (fraction) => {
@@ -36,11 +49,11 @@ self.onmessage = (event) => {
             const opened = openDrawing(host, tool, drawing, read);
             const s = opened.shown;
             // The drawing goes back to the page, which keeps it: the worker does not.
-            self.postMessage({ kind: "opened", id: job.id, ...opened, bytes: drawing.bytes },
-                             [drawing.bytes.buffer].concat(s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer,
-                                                                s.backdrop.buffer, s.marks.buffer, s.corners.buffer,
-                                                                s.handles.bytes.buffer, s.handles.starts.buffer,
-                                                                s.hiddenHandles.bytes.buffer, s.hiddenHandles.starts.buffer] : []));
+            self.postMessage({ kind: "opened", id: job.id, ...opened, bytes: drawing.bytes, back },
+                             [drawing.bytes.buffer].concat(back ? [back.buffer] : [],
+                                 s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer,
+                                      s.marks.buffer, s.corners.buffer, s.handles.bytes.buffer, s.handles.starts.buffer,
+                                      s.hiddenHandles.bytes.buffer, s.hiddenHandles.starts.buffer] : []));
         } else if (job.kind === "run") {
             let done = 0;
             const progress = () => self.postMessage({ kind: "progress", id: job.id, done: ++done });
@@ -55,6 +68,8 @@ self.onmessage = (event) => {
             self.postMessage({ kind: "result", id: job.id, ...result }, moved);
         }
     } catch (e) {
+        if (lent)
+            giveBack(lent);
         self.postMessage({ kind: "failed", id: job.id, message: String(e && e.message || e) });
     }
 };
