@@ -144,6 +144,23 @@ function standIn(createHost, createTool, drawing, onRun) {
     return host;
 }
 
+// A C++ exception that leaves the stand-in comes here as a number, where its code compiled
+// without exceptions (all but the command line's) cannot catch it: its main, which tells of
+// memory running out, among them. Told in the stand-in's words where it is memory's
+// (std::bad_alloc, by the type its module records beside the exception), else by its type.
+const OUT_OF_MEMORY = "not enough memory for this drawing; no file is changed";
+function thrown(host, e) {
+    let type = "";
+    try {
+        const heap = new Int32Array(host.memoryGiven.buffer);
+        type = host.UTF8ToString(heap[heap[(e - 12) >> 2] + 4 >> 2]);
+    } catch (x) {
+        // the type is not where this version of the module keeps it: said without it
+    }
+    return type === "St9bad_alloc" ? { text: OUT_OF_MEMORY, reason: { code: "memory", values: {} } }
+                                   : { text: "stopped by an exception of its code (" + (type || e) + "); no file is changed", reason: null };
+}
+
 // The name the stand-in is given for a drawing: its own, so that its messages name it.
 function drawingName(name) {
     const base = String(name || "drawing").replace(/[\/\\]/g, "_");
@@ -236,7 +253,17 @@ function openDrawing(createHost, createTool, drawing, onRead) {
     const name = drawingName(drawing.name);
     const host = standIn(createHost, createTool, { name, bytes: drawing.bytes });
     host.onRead = onRead;  // how much of it has been read, 0 to 1, now and then
-    if (host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]) === 0) {
+    let viewed;
+    try {
+        viewed = host.ccall("linetilt_view", "number", ["string", "string"], [name, "/view"]);
+    } catch (e) {
+        if (typeof e !== "number")
+            throw e;
+        const told = thrown(host, e);
+        ended(createHost, host);
+        return { name, error: told.text, reason: told.reason };
+    }
+    if (viewed === 0) {
         const shown = readShown(host, "/view");
         ended(createHost, host);
         return { name, shown };
@@ -339,8 +366,9 @@ function runStandIn(createHost, host, name, size, options) {
     try {
         returned = host.callMain(args);
     } catch (e) {
+        const told = typeof e === "number" ? thrown(host, e) : { text: String(e && e.message || e), reason: null };
         ended(createHost, host);
-        return { status: 1, stdout: "", stderr: "linetilt-host: " + (e && e.message || e) + "\n", args };
+        return { status: 1, stdout: "", stderr: "linetilt-host: " + told.text + "\n", args, reason: told.reason };
     }
     const result = host.finish(returned);
     result.args = args;

@@ -204,6 +204,12 @@ function opened(message) {
     $("progress").value = 0;
     if (message.bytes)
         opening = message.bytes;  // the bytes sent, back from the worker
+    if (stepping && message.error) {
+        opening = null;
+        stepFailed();
+        complainOf(message.reason, message.error);
+        return;
+    }
     if (message.error || message.empty) {
         drawing = null;
         setBusy(false);  // with no drawing, nothing to run
@@ -221,6 +227,9 @@ function opened(message) {
         stepping = false;
         to.push({ patch: message.back, options: taken.options, picks: taken.picks });
         showSteps();
+        // Counted while the user looks, as for a drawing opened.
+        const counted = message.shown;
+        (window.requestIdleCallback || setTimeout)(() => handleCounts(counted));
         const ticked = chosenLayers();
         drawing = { ...drawing, bytes: opening, shown: message.shown, version: ++versions };
         opening = null;
@@ -234,6 +243,7 @@ function opened(message) {
         say(stepped < 0 ? "undone" : "redone");
         $("save").disabled = !changed();
         draw();
+        settled();  // a save, or another press of Undo, that came meanwhile
         return;
     }
     drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions,
@@ -393,8 +403,15 @@ function handleCounts(shown) {
     while (size < 2 * n)
         size *= 2;
     const highs = new Uint32Array(size), lows = new Uint32Array(size), counts = new Uint32Array(size);
+    // Every bit of both halves stirred into the slot, from a seed of this page's own: handles
+    // that differ only in their high digits must not all fall on one slot.
+    const seed = Math.random() * 0x100000000 >>> 0;
     const slot = (high, low) => {
-        let at = Math.imul(high ^ Math.imul(low, 0x9e3779b1), 0x85ebca6b) >>> 0 & size - 1;
+        let h = Math.imul(low ^ seed, 0xcc9e2d51);
+        h = Math.imul(h << 15 | h >>> 17, 0x1b873593) ^ high;
+        h = Math.imul(h ^ h >>> 16, 0x85ebca6b);
+        h = Math.imul(h ^ h >>> 13, 0xc2b2ae35);
+        let at = (h ^ h >>> 16) >>> 0 & size - 1;
         while (counts[at] !== 0 && (highs[at] !== high || lows[at] !== low))
             at = at + 1 & size - 1;
         return at;
@@ -447,13 +464,21 @@ function run() {
                        [sent.buffer]);
 }
 
-// Whether the drawing's bytes are still lent to a run: then `then` is done once they are back.
-function waitForBytes(then) {
-    if (!lent)
+// Whether the drawing's bytes are lent to the worker, or a step is being made of them: then
+// `then` is done once the drawing is settled; once however often it is asked for, unless
+// `each` (every press of Undo counts).
+function waitForBytes(then, each = false) {
+    if (!lent && !stepping)
         return false;
-    if (!afterGiven.includes(then))
+    if (each || !afterGiven.includes(then))
         afterGiven.push(then);
     return true;
+}
+
+// The drawing is settled: what waited for it is done, in turn.
+function settled() {
+    while (!lent && !stepping && afterGiven.length > 0)
+        afterGiven.shift()();
 }
 
 // The drawing's bytes, back from the worker: a worker stopped meanwhile is ended now, and
@@ -465,9 +490,7 @@ function givenBack(bytes) {
     lent = null;
     if (ending)
         restartWorker();
-    const waiting = afterGiven;
-    afterGiven = [];
-    waiting.forEach((then) => then());
+    settled();
 }
 
 // Jobs for the worker; for the next one where the one there now is to end.
@@ -662,6 +685,8 @@ function answered(event) {
         finished(message);
     else if (message.kind === "failed") {
         running = false;
+        if (stepping)
+            stepFailed();
         setBusy(false);
         complain("pageFailed", { message: message.message });
     }
@@ -1234,7 +1259,7 @@ function showSteps() {
 // Undo (-1) or redo (+1): the drawing becomes the one before or after, read again for the view.
 function step(direction) {
     const [from, to] = direction < 0 ? [history.back, history.forth] : [history.forth, history.back];
-    if (running || !drawing || from.length === 0 || waitForBytes(direction < 0 ? undo : redo))
+    if (running || !drawing || waitForBytes(() => step(direction), true) || from.length === 0)
         return;
     const taken = from.pop();
     // The lines picked before the step, or after it: where the tool dropped a line the lines
@@ -1242,7 +1267,7 @@ function step(direction) {
     const wanted = direction < 0 ? taken.picks.back : taken.picks.forth;
     stepPicks = wanted ? wanted.slice() : null;
     forgetResult();
-    stepping = { to, taken };
+    stepping = { from, to, taken };
     stepped = direction;
     setBusy(true);
     $("stop").disabled = true;  // a moment's work, which leaves nothing half done to stop
@@ -1251,8 +1276,18 @@ function step(direction) {
     lent = drawing;
     const sent = drawing.bytes;
     drawing.bytes = null;
-    send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent, lent: true, patch: taken.patch },
-         [sent.buffer, taken.patch.buffer]);
+    // The step's patch is copied, not handed over: a step that fails is put back.
+    send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent, lent: true, patch: taken.patch }, [sent.buffer]);
+}
+
+// A step that could not be made: the drawing stays as it was, and the step where it was.
+function stepFailed() {
+    const { from, taken } = stepping;
+    from.push(taken);
+    stepping = false;
+    showSteps();
+    setBusy(false);
+    settled();
 }
 
 // --- events --------------------------------------------------------------------------------

@@ -166,11 +166,14 @@ function native(name, bytes, args) {
     await open("mixed.txt", mixed);
     await tilt();
     await tilt();
+    // Pressed twice at once, Ctrl+Z goes back two steps in turn; a save while a step is being
+    // made saves the step's drawing.
+    await page.keyboard.press("Control+z");
     await page.keyboard.press("Control+z");
     await settle();
-    await page.keyboard.press("Control+z");
-    await settle();
-    check((await shownBytes()).equals(mixed), "mixed.txt undone: not the bytes opened");
+    check((await shownBytes()).equals(mixed), "mixed.txt undone twice at once: not the bytes opened");
+    await page.keyboard.press("Control+y");
+    check((await save()).equals(native("mixed.txt", mixed, ["--at", "0,0"]).bytes), "mixed.txt saved as it is redone: not the first tilt's");
 
     // Lines picked as a CAD program picks them: a window dragged left to right takes the lines
     // wholly inside it, right to left those it touches; Shift+click takes one out. The saved
