@@ -23,7 +23,7 @@ let picks = null;    // for each line of the drawing shown, 1 where the user pic
 let pickCount = 0;   // how many are: none, and the lines of the ticked layers turn
 let stepPicks = null; // the picks a step back or forth brings, once its drawing is read
 let summary = null;  // the last run's numbers, as the stand-in counted them
-let stepping = false;    // a step back or forth being made: {to: the list it goes to, taken: the step}
+let stepping = false;    // a step back or forth being made: {from, to: the lists it leaves and goes to, taken: the step}
 let saved = 0;           // the version of the drawing last saved or opened: others would be lost on leaving
 let versions = 0;        // each drawing's bytes, as opened or changed, get a number
 let stepped = 0;         // the step being read: -1 back, 1 forth
@@ -170,10 +170,12 @@ let openingName = "";  // its name as chosen
 let choseAt = 0;  // when the file being opened was chosen
 
 async function open(file) {
+    if (stepping)
+        return;  // the file control is disabled meanwhile
     choseAt = performance.now();
     complain(null);
+    const kept = { drawing, back: history.back, forth: history.forth, layers: $("layers-box").hidden };
     history.back = [], history.forth = [];  // another drawing: no step of this one's applies
-    stepping = false;
     forgetResult();
     const mine = ++reading;  // after a run is stopped, which gives up a file being read
     drawing = null;
@@ -181,7 +183,22 @@ async function open(file) {
     setBusy(true);
     $("progress").removeAttribute("value");  // working, no measure yet
     say("reading", { name: file.name });
-    const bytes = new Uint8Array(await file.arrayBuffer());
+    let bytes;
+    try {
+        bytes = new Uint8Array(await file.arrayBuffer());
+    } catch (e) {
+        // Moved or changed since it was chosen: the drawing open stays, with its steps.
+        if (mine !== reading)
+            return;
+        drawing = kept.drawing, history.back = kept.back, history.forth = kept.forth;
+        $("layers-box").hidden = kept.layers;
+        setBusy(false);
+        showSteps();
+        say(null);
+        complain("unreadable", { name: file.name });
+        draw();
+        return;
+    }
     // Another file may have been chosen, even opened and tilted, while this one was read:
     // the last chosen wins, and no result of another drawing stays on offer.
     if (mine !== reading)
@@ -227,9 +244,12 @@ function opened(message) {
         stepping = false;
         to.push({ patch: message.back, options: taken.options, picks: taken.picks });
         showSteps();
-        // Counted while the user looks, as for a drawing opened.
+        // A step leaves the handles as they were: counted once, else while the user looks.
         const counted = message.shown;
-        (window.requestIdleCallback || setTimeout)(() => handleCounts(counted));
+        if (sameNames(counted.handles, drawing.shown.handles) && sameNames(counted.hiddenHandles, drawing.shown.hiddenHandles))
+            counted.handleCounts = drawing.shown.handleCounts;
+        else
+            (window.requestIdleCallback || setTimeout)(() => handleCounts(counted));
         const ticked = chosenLayers();
         drawing = { ...drawing, bytes: opening, shown: message.shown, version: ++versions };
         opening = null;
@@ -389,6 +409,16 @@ function handleValue(names, i, value, asWritten) {
         low = (low << 4 | digit) >>> 0;
     }
     value[0] = high, value[1] = low;
+    return true;
+}
+
+// Whether two packedNames hold the same names in the same order.
+function sameNames(a, b) {
+    if (a.bytes.length !== b.bytes.length || a.starts.length !== b.starts.length)
+        return false;
+    for (let i = 0; i < a.bytes.length; ++i)
+        if (a.bytes[i] !== b.bytes[i])
+            return false;
     return true;
 }
 
@@ -611,7 +641,7 @@ const tilted = (name) => name.replace(/(\.[^.]*)?$/, (ext) => "-tilted" + (ext |
 function save() {
     if (!drawing || !changed())
         return;
-    if (waitForBytes(save))
+    if (waitForBytes(save, true))  // each click, of the drawing as it stands then
         return;
     if (!drawing.bytes)
         return complain("pageFailed", { message: "—" });  // lost with a failed worker: nothing half-saved
@@ -639,6 +669,8 @@ function startWorker() {
             return;  // ended already
         // A worker that failed outside any job gives nothing back: what waited for it waits no more.
         lent = null, afterGiven = [];
+        if (stepping)
+            stepFailed();
         if (ending)
             restartWorker();
         running = false;
@@ -685,9 +717,9 @@ function answered(event) {
         finished(message);
     else if (message.kind === "failed") {
         running = false;
+        setBusy(false);
         if (stepping)
             stepFailed();
-        setBusy(false);
         complain("pageFailed", { message: message.message });
     }
 }
@@ -1281,13 +1313,14 @@ function step(direction) {
 }
 
 // A step that could not be made: the drawing stays as it was, and the step where it was.
+// What was pressed after it was meant for the drawings after it: it is not done.
 function stepFailed() {
     const { from, taken } = stepping;
     from.push(taken);
     stepping = false;
+    afterGiven = [];
     showSteps();
     setBusy(false);
-    settled();
 }
 
 // --- events --------------------------------------------------------------------------------
