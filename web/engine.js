@@ -215,12 +215,12 @@ const nameDecoder = new TextDecoder();
 function nameAt(names, i) {
     const bytes = names.bytes, start = names.starts[i] + 4, end = start + sizeAt(bytes, names.starts[i]);
     let name = "";
-    for (let k = start; k < end && end - start <= 64; ++k) {
-        if (bytes[k] >= 0x80)
+    for (let k = start; k < end; ++k) {
+        if (bytes[k] >= 0x80 || end - start > 64)
             return nameDecoder.decode(bytes.subarray(start, end));
         name += String.fromCharCode(bytes[k]);
     }
-    return end - start <= 64 ? name : nameDecoder.decode(bytes.subarray(start, end));
+    return name;
 }
 
 // What the page draws of a drawing: its lines (x1 y1 x2 y2), their colours (0xRRGGBB), their

@@ -249,7 +249,7 @@ function opened(message) {
         if (sameNames(counted.handles, drawing.shown.handles) && sameNames(counted.hiddenHandles, drawing.shown.hiddenHandles))
             counted.handleCounts = drawing.shown.handleCounts;
         else
-            (window.requestIdleCallback || setTimeout)(() => handleCounts(counted));
+            countSoon(counted);
         const ticked = chosenLayers();
         drawing = { ...drawing, bytes: opening, shown: message.shown, version: ++versions };
         opening = null;
@@ -268,9 +268,7 @@ function opened(message) {
     }
     drawing = { name: message.name, file: openingName, bytes: opening, shown: message.shown, version: ++versions,
                 seconds: (performance.now() - choseAt) / 1000 };  // from the file chosen to ready to tilt
-    // The handles are counted while the user looks, not when Tilt is pressed with lines picked.
-    const shown = drawing.shown;
-    (window.requestIdleCallback || setTimeout)(() => handleCounts(shown));
+    countSoon(drawing.shown);
     opening = null;
     picks = new Uint8Array(message.shown.lines.length / 4);
     countPicks();
@@ -412,6 +410,11 @@ function handleValue(names, i, value, asWritten) {
     return true;
 }
 
+// The handles counted while the user looks, not when Tilt is pressed with lines picked.
+function countSoon(shown) {
+    (window.requestIdleCallback || setTimeout)(() => handleCounts(shown));
+}
+
 // Whether two packedNames hold the same names in the same order.
 function sameNames(a, b) {
     if (a.bytes.length !== b.bytes.length || a.starts.length !== b.starts.length)
@@ -491,7 +494,7 @@ function run() {
     const sent = drawing.bytes;
     drawing.bytes = null;
     send({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, lent: true, options: { ...options, view: true } },
-                       [sent.buffer]);
+         [sent.buffer]);
 }
 
 // Whether the drawing's bytes are lent to the worker, or a step is being made of them: then
