@@ -242,6 +242,7 @@ function readShown(host, prefix) {
         numbers: table(file(".numbers"), Uint32Array),
         notDrawn: Number(new TextDecoder().decode(file(".other"))),
         backdrop: table(file(".backdrop"), Float64Array),
+        arcs: table(file(".arcs"), Float64Array),
         marks: table(file(".marks"), Float64Array),
         corners: table(file(".corners"), Float64Array),
     };

@@ -51,7 +51,7 @@ self.onmessage = (event) => {
             // The drawing goes back to the page, which keeps it: the worker does not.
             self.postMessage({ kind: "opened", id: job.id, ...opened, bytes: drawing.bytes, back },
                              [drawing.bytes.buffer].concat(back ? [back.buffer] : [],
-                                 s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer,
+                                 s ? [s.lines.buffer, s.colours.buffer, s.layerOf.buffer, s.numbers.buffer, s.backdrop.buffer, s.arcs.buffer,
                                       s.marks.buffer, s.corners.buffer, s.handles.bytes.buffer, s.handles.starts.buffer,
                                       s.hiddenHandles.bytes.buffer, s.hiddenHandles.starts.buffer] : []));
         } else if (job.kind === "run") {

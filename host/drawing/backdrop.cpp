@@ -344,6 +344,18 @@ private:
         Point from = at(0), last = at(chords);
         if (std::abs(sweep) < 2 * PI - 1e-9)  // a whole circle has no end to snap to
             corner(from), corner(last);
+        // Where the map keeps it a circle (no block scaled it unevenly, no extrusion tilted it),
+        // it stays an arc, which the page draws round at any zoom, at the cost of one segment.
+        Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
+        double lu = std::hypot(mu.x, mu.y), lv = std::hypot(mv.x, mv.y), turn = mu.x * mv.y - mu.y * mv.x;
+        if (lu > 0 && std::isfinite(lu) && std::abs(lu - lv) <= 1e-9 * lu &&
+            std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(m(centre))) {
+            if (!spend())
+                return false;
+            double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
+            out_.arcs.push_back({m(centre), lu, std::atan2(mu.y, mu.x) + side * start, side * sweep});
+            return true;
+        }
         // The points between are turned on from the one before, not found by a sine and a
         // cosine each: a drawing's many small circles took most of the time of its opening.
         double cosine = std::cos(start), sine = std::sin(start);
@@ -446,10 +458,11 @@ void readBackdrop(const DxfDrawing& drawing, Backdrop& backdrop, std::size_t bud
     Gatherer entities(vertices, [&](std::string_view type, Shape& shape) {
         if (shape.paper || shape.kind == Kind::None)
             return;
-        std::size_t had = backdrop.segments.size() + backdrop.marks.size();
+        auto had = [&] { return backdrop.segments.size() + backdrop.arcs.size() + backdrop.marks.size(); };
+        std::size_t before = had();
         if (painter.spent() || !painter.draw(shape, Map{}, 0))
             ++backdrop.leftOut;
-        else if (backdrop.segments.size() + backdrop.marks.size() > had && type != "ATTRIB")
+        else if (had() > before && type != "ATTRIB")
             ++backdrop.drawn;  // an INSERT's ATTRIBs are of the INSERT, counted once
         vertices = budget;  // an entity keeps what it needs, and it is gone once drawn
     });

@@ -1,5 +1,5 @@
-// What else a DXF drawing's model space holds, for the page to draw behind its lines: arcs,
-// circles, ellipses and polylines as chords, the entities of blocks where INSERTs place them,
+// What else a DXF drawing's model space holds, for the page to draw behind its lines: arcs and
+// circles as such, ellipses and stretched arcs as chords, polylines, the entities of blocks where INSERTs place them,
 // and texts as points. Nothing of it is selected or changed.
 #pragma once
 
@@ -9,8 +9,16 @@
 #include "base/geometry.h"
 #include "drawing/dxf.h"
 
+// An arc of a circle: from `start` (radians, counterclockwise from the X axis) through `sweep`,
+// negative for clockwise.
+struct Arc {
+    Point centre;
+    double radius, start, sweep;
+};
+
 struct Backdrop {
     std::vector<Segment> segments;
+    std::vector<Arc> arcs;  // arcs and circles not stretched by a block's scales, drawn as arcs
     std::vector<Point> marks;
     std::vector<Point> corners;  // the ends of lines, polyline segments and arcs, to snap to
     std::size_t leftOut = 0;  // entities of the model space not drawn whole, the budget spent

@@ -163,6 +163,7 @@ bool write(const std::string& path, const void* data, std::size_t size)
 
 bool writeShown(const std::string& prefix, const Shown& shown)
 {
+    static_assert(sizeof(Arc) == 5 * sizeof(double), "the page reads an arc as five numbers");
     std::string names;
     for (const auto& name : shown.names)
         pack(names, name);
@@ -174,6 +175,7 @@ bool writeShown(const std::string& prefix, const Shown& shown)
            write(prefix + ".hidden", shown.hidden.data(), shown.hidden.size()) &&
            write(prefix + ".numbers", shown.numbers.data(), shown.numbers.size() * 4) &&
            write(prefix + ".backdrop", shown.backdrop.segments.data(), shown.backdrop.segments.size() * sizeof(Segment)) &&
+           write(prefix + ".arcs", shown.backdrop.arcs.data(), shown.backdrop.arcs.size() * sizeof(Arc)) &&
            write(prefix + ".marks", shown.backdrop.marks.data(), shown.backdrop.marks.size() * sizeof(Point)) &&
            write(prefix + ".corners", shown.backdrop.corners.data(), shown.backdrop.corners.size() * sizeof(Point)) &&
            write(prefix + ".other", std::to_string(shown.notDrawn).data(), std::to_string(shown.notDrawn).size());
@@ -284,7 +286,7 @@ extern "C" {
 // Writes DRAWING's lines as OUT.lines (x1 y1 x2 y2, doubles), OUT.colours, OUT.layers (32 bits
 // each) and OUT.names; what names each line as OUT.handles (as .names) and OUT.numbers (32
 // bits), and those of LINEs not drawn as OUT.hidden; the backdrop as OUT.backdrop (x1 y1 x2
-// y2), OUT.marks (x y) and OUT.corners (x y); 0, or 1 with the reason in linetilt_error().
+// y2), OUT.arcs (x y radius start sweep), OUT.marks (x y) and OUT.corners (x y); 0, or 1 with the reason in linetilt_error().
 EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
 {
     Shown shown;
