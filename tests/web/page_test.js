@@ -332,23 +332,25 @@ function native(name, bytes, args) {
     check(await page.textContent("#message") === "", "twins.dxf, all picked: " + await page.textContent("#message"));
 
     // The rest of the drawing behind the lines: a block's line where its INSERT places it
-    // (scaled by 2, turned 90 degrees) and an arc are drawn, and saved as they were.
+    // (scaled by 2, turned 90 degrees) and two arcs are drawn, and saved as they were. The
+    // view takes in the arc that reaches past the lines, to its point farthest left.
     const blocks = "0\nSECTION\n2\nBLOCKS\n0\nBLOCK\n2\nB\n10\n0\n20\n0\n0\nLINE\n8\n0\n10\n0\n20\n0\n11\n10\n21\n0\n" +
                    "0\nENDBLK\n0\nENDSEC\n";
     const others = "0\nINSERT\n8\n0\n2\nB\n10\n50\n20\n50\n41\n2\n42\n2\n50\n90\n" +
-                   "0\nARC\n8\n0\n10\n0\n20\n0\n40\n30\n50\n0\n51\n90\n";
+                   "0\nARC\n8\n0\n10\n0\n20\n0\n40\n30\n50\n0\n51\n90\n0\nARC\n8\n0\n10\n0\n20\n0\n40\n100\n50\n170\n51\n190\n";
     const backdrop = Buffer.from(blocks + "0\nSECTION\n2\nENTITIES\n" + others +
                                  "0\nLINE\n8\n0\n10\n-40\n20\n-40\n11\n-20\n21\n-40\n0\nENDSEC\n0\nEOF\n");
     await open("backdrop.dxf", backdrop);
     const inked = await page.evaluate((points) => points.map(([x, y]) => {
         const [px, py] = toScreen(x, y), g = canvas.getContext("2d").getImageData(Math.round(px) - 1, Math.round(py) - 1, 3, 3).data;
-        return g.some((v, i) => i % 4 !== 3 && v < 245);
-    }), [[50, 60], [30 * Math.SQRT1_2, 30 * Math.SQRT1_2], [20, 60]]);
+        const seen = px >= 1 && py >= 1 && px <= canvas.width - 2 && py <= canvas.height - 2;
+        return seen && g.some((v, i) => i % 4 !== 3 && v < 245);
+    }), [[50, 60], [30 * Math.SQRT1_2, 30 * Math.SQRT1_2], [20, 60], [-100, 0]]);
     await page.fill("#x", "-40");
     await page.fill("#y", "-40");
     await tilt();
     const backdropSaved = await save();
-    check(inked.join() === "true,true,false" && backdropSaved.includes(Buffer.from(blocks + "0\nSECTION\n2\nENTITIES\n" + others)) &&
+    check(inked.join() === "true,true,false,true" && backdropSaved.includes(Buffer.from(blocks + "0\nSECTION\n2\nENTITIES\n" + others)) &&
           backdropSaved.equals(native("backdrop.dxf", backdrop, ["--at", "-40,-40"]).bytes),
           `backdrop.dxf: the block's line, the arc and a blank place inked ${inked}; or the saved bytes differ`);
 
