@@ -53,6 +53,9 @@ TEST(Backdrop, EachKindWhereItStands)
         {"a circle mirrored by its extrusion", "", "0|CIRCLE|10|5|20|0|40|1|230|-1", 0, 1, 0, -6, -1, -4, 1},
         // Mirrored, it runs clockwise: from 180 degrees up to 90, not down through 270.
         {"an arc mirrored by its extrusion", "", "0|ARC|10|5|20|0|40|1|50|0|51|90|230|-1", 0, 1, 0, -6, 0, -5, 1},
+        // A small arc in a block turned a quarter about (10, 10): from 90 degrees to 180.
+        {"an arc in a turned block", "0|BLOCK|2|Arc|10|0|20|0|0|ARC|10|0|20|0|40|0.5|50|0|51|90|0|ENDBLK",
+         "0|INSERT|2|Arc|10|10|20|10|50|90", 0, 1, 0, 9.5, 10, 10, 10.5},
         // Stretched by a block's uneven scales, a circle is no circle: chords.
         {"a circle scaled unevenly", "0|BLOCK|2|Hole|10|0|20|0|0|CIRCLE|10|0|20|0|40|1|0|ENDBLK", "0|INSERT|2|Hole|41|2|42|1",
          120, 0, 0, -2, -1, 2, 1},
