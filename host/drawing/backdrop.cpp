@@ -323,39 +323,49 @@ private:
         return true;
     }
 
-    // The points centre + cos t u + sin t v for t from `start` through `sweep` (radians), as chords.
+    // The points centre + cos t u + sin t v for t from `start` through `sweep` (radians): an arc
+    // where the map keeps them on a circle, else chords.
     bool curve(const Map& m, Point centre, Point u, Point v, double start, double sweep)
     {
+        bool whole = std::abs(sweep) >= 2 * PI - 1e-9;  // a whole circle has no end to snap to
+        auto on = [&](double cosine, double sine) {
+            return m({centre.x + cosine * u.x + sine * v.x, centre.y + cosine * u.y + sine * v.y});
+        };
+        Point from{0, 0}, last{0, 0};
+        if (!whole) {
+            from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
+            corner(from), corner(last);
+        }
+        // Where no block scaled it unevenly and no extrusion tilted it, it stays an arc, which
+        // the page draws round at any zoom, at the cost of one segment. A million circles: a
+        // square root each, not a hypot.
+        auto length = [](Point p) {
+            double square = p.x * p.x + p.y * p.y;
+            return square > 1e-290 && square < 1e290 ? std::sqrt(square) : std::hypot(p.x, p.y);
+        };
+        Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
+        double lu = length(mu), lv = length(mv), turn = mu.x * mv.y - mu.y * mv.x;
+        Point middle = m(centre);
+        if (lu > 0 && std::isfinite(lu) && std::abs(lu - lv) <= 1e-9 * lu &&
+            std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(middle)) {
+            if (!spend())
+                return false;
+            double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
+            if (whole)
+                out_.arcs.push_back({middle, lu, 0, 2 * PI});
+            else
+                out_.arcs.push_back({middle, lu, std::atan2(mu.y, mu.x) + side * start, side * sweep});
+            return true;
+        }
         // Small arcs need fewer chords: the chord's distance from the arc, r (1 - cos(step / 2)),
         // within the tolerance; at least 8 to a circle, and 4 to one within the tolerance.
-        double r = std::max(std::hypot(m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y),
-                            std::hypot(m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y));
+        double r = std::max(std::hypot(mu.x, mu.y), std::hypot(mv.x, mv.y));
         double step = STEP;
         if (tolerance_ > 0 && r > 0 && std::isfinite(r))
             step = tolerance_ >= r ? PI / 2 : std::clamp(2 * std::acos(1 - tolerance_ / r), STEP, PI / 4);
         int chords = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / step)));
-        auto on = [&](double cosine, double sine) {
-            return m({centre.x + cosine * u.x + sine * v.x, centre.y + cosine * u.y + sine * v.y});
-        };
-        auto at = [&](int k) {
-            double t = start + sweep * k / chords;
-            return on(std::cos(t), std::sin(t));
-        };
-        Point from = at(0), last = at(chords);
-        if (std::abs(sweep) < 2 * PI - 1e-9)  // a whole circle has no end to snap to
-            corner(from), corner(last);
-        // Where the map keeps it a circle (no block scaled it unevenly, no extrusion tilted it),
-        // it stays an arc, which the page draws round at any zoom, at the cost of one segment.
-        Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
-        double lu = std::hypot(mu.x, mu.y), lv = std::hypot(mv.x, mv.y), turn = mu.x * mv.y - mu.y * mv.x;
-        if (lu > 0 && std::isfinite(lu) && std::abs(lu - lv) <= 1e-9 * lu &&
-            std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(m(centre))) {
-            if (!spend())
-                return false;
-            double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
-            out_.arcs.push_back({m(centre), lu, std::atan2(mu.y, mu.x) + side * start, side * sweep});
-            return true;
-        }
+        if (whole)
+            from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
         // The points between are turned on from the one before, not found by a sine and a
         // cosine each: a drawing's many small circles took most of the time of its opening.
         double cosine = std::cos(start), sine = std::sin(start);
