@@ -795,7 +795,8 @@ function arcsBox(arcs) {
         const low = Math.min(start, start + sweep), high = Math.max(start, start + sweep);
         let left = Math.min(Math.cos(low), Math.cos(high)), right = Math.max(Math.cos(low), Math.cos(high));
         let bottom = Math.min(Math.sin(low), Math.sin(high)), top = Math.max(Math.sin(low), Math.sin(high));
-        for (let k = Math.ceil(low / (Math.PI / 2)); k * Math.PI / 2 <= high && k <= Math.ceil(low / (Math.PI / 2)) + 4; ++k) {
+        // Five quarter turns at most: a sweep is one turn at most.
+        for (let k = Math.ceil(low / (Math.PI / 2)), q = 0; q < 5 && k * Math.PI / 2 <= high; ++k, ++q) {
             const quarter = ((k % 4) + 4) % 4;  // 0 right, 1 up, 2 left, 3 down
             if (quarter === 0)
                 right = 1;
@@ -921,12 +922,12 @@ function strokeArcs(g, arcs, from, to, width) {
         // quarter of a pixel's depth.
         const toward = Math.atan2(y - h / 2, w / 2 - x), reach = Math.asin(Math.min(1, half / away));
         const low = Math.min(start, start + sweep), high = Math.max(start, start + sweep);
-        const step = 2 * Math.acos(1 - 0.25 / r);
+        const step = Math.sqrt(2 / r);  // 2 acos(1 - 1 / (4 r)), which rounds to 0 past 1e15 pixels
         for (let k = -2; k <= 2; ++k) {
             const a = Math.max(low, toward + 2 * Math.PI * k - reach), b = Math.min(high, toward + 2 * Math.PI * k + reach);
             if (!(a < b))
                 continue;
-            const n = Math.min(10000, Math.ceil((b - a) / step));
+            const n = Math.min(1000, Math.ceil((b - a) / step));
             path.moveTo(x + r * Math.cos(a), y - r * Math.sin(a));
             for (let j = 1; j <= n; ++j) {
                 const t = a + (b - a) * j / n;
@@ -946,6 +947,7 @@ let behind = null;  // the backdrop as last drawn: {key of the view, backdrop, m
 let whenDrawn = [];  // what waits for the next draw to end
 let waitingDraw = [];  // what waits for the draw under way to end
 const SLICE = 40000;  // lines a slice, some 10 ms
+const ARC_SLICE = 4000;  // arcs a slice: a circle in sight costs the canvas as much as its chords
 function draw() {
     const mine = ++drawn;
     resize();
@@ -976,13 +978,14 @@ function draw() {
     // it was through a run, and most often the view too: then it is not drawn again.
     const key = [view.scale, view.cx, view.cy, canvas.width, canvas.height, ratio].join(" ");
     const arcs = shown.arcs || [];
-    if (behind && behind.key === key && behind.backdrop === shown.backdrop && behind.marks === shown.marks) {
+    if (behind && behind.key === key && behind.backdrop === shown.backdrop && behind.arcs === shown.arcs &&
+        behind.marks === shown.marks) {
         g.drawImage(behind.canvas, 0, 0);
     } else if ((shown.backdrop && shown.backdrop.length) || arcs.length || (shown.marks && shown.marks.length)) {
         behind = null;
         stroke({ lines: shown.backdrop || [], faint: true }, () => 0xdcdcdc, ratio);
-        for (let from = 0, n = arcs.length / 5; from < n; from += SLICE)
-            steps.push(() => strokeArcs(g, arcs, from, Math.min(n, from + SLICE), ratio));
+        for (let from = 0, n = arcs.length / 5; from < n; from += ARC_SLICE)
+            steps.push(() => strokeArcs(g, arcs, from, Math.min(n, from + ARC_SLICE), ratio));
         steps.push(() => drawMarks(g, shown.marks || [], ratio));
         steps.push(() => {
             if (canvas.width === 0 || canvas.height === 0)
@@ -990,7 +993,7 @@ function draw() {
             const kept = document.createElement("canvas");
             kept.width = canvas.width, kept.height = canvas.height;
             kept.getContext("2d").drawImage(canvas, 0, 0);
-            behind = { key, backdrop: shown.backdrop, marks: shown.marks, canvas: kept };
+            behind = { key, backdrop: shown.backdrop, arcs: shown.arcs, marks: shown.marks, canvas: kept };
         });
     }
     // Many lines are drawn one pixel wide, which is drawn fastest; wider, a few stand out.

@@ -299,11 +299,12 @@ public:
     }
 
 private:
-    bool spend()
+    // `cost` of the budget; false, taking none, where less is left.
+    bool spend(std::size_t cost = 1)
     {
-        if (room_ == 0)
+        if (room_ < cost || room_ == 0)
             return false;
-        --room_;
+        room_ -= cost;
         return true;
     }
 
@@ -336,34 +337,38 @@ private:
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
             corner(from), corner(last);
         }
-        // Where no block scaled it unevenly and no extrusion tilted it, it stays an arc, which
-        // the page draws round at any zoom, at the cost of one segment. A million circles: a
-        // square root each, not a hypot.
+        Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
+        // A million circles: a square root each, not a hypot.
         auto length = [](Point p) {
             double square = p.x * p.x + p.y * p.y;
             return square > 1e-290 && square < 1e290 ? std::sqrt(square) : std::hypot(p.x, p.y);
         };
-        Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
         double lu = length(mu), lv = length(mv), turn = mu.x * mv.y - mu.y * mv.x;
-        Point middle = m(centre);
-        if (lu > 0 && std::isfinite(lu) && std::abs(lu - lv) <= 1e-9 * lu &&
-            std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(middle)) {
-            if (!spend())
-                return false;
-            double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
-            if (whole)
-                out_.arcs.push_back({middle, lu, 0, 2 * PI});
-            else
-                out_.arcs.push_back({middle, lu, std::atan2(mu.y, mu.x) + side * start, side * sweep});
-            return true;
-        }
         // Small arcs need fewer chords: the chord's distance from the arc, r (1 - cos(step / 2)),
         // within the tolerance; at least 8 to a circle, and 4 to one within the tolerance.
-        double r = std::max(std::hypot(mu.x, mu.y), std::hypot(mv.x, mv.y));
+        double r = std::max(lu, lv);
         double step = STEP;
         if (tolerance_ > 0 && r > 0 && std::isfinite(r))
             step = tolerance_ >= r ? PI / 2 : std::clamp(2 * std::acos(1 - tolerance_ / r), STEP, PI / 4);
         int chords = std::max(1, static_cast<int>(std::ceil(std::abs(sweep) / step)));
+        // Where no block scaled it unevenly and no extrusion tilted it, it stays an arc, which
+        // the page draws round at any zoom. It costs the budget its chords all the same: the
+        // canvas draws it at about their cost.
+        Point middle = m(centre);
+        if (lu > 0 && std::isfinite(lu) && std::abs(lu - lv) <= 1e-9 * lu &&
+            std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(middle)) {
+            if (!spend(static_cast<std::size_t>(chords)))
+                return room_ = 0, false;
+            double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
+            // Its start within a turn: the canvas draws an arc from a far angle where it
+            // pleases, and the page's box of it counts quarter turns from there.
+            double first = std::fmod(std::atan2(mu.y, mu.x) + side * start, 2 * PI);
+            if (whole)
+                out_.arcs.push_back({middle, lu, 0, 2 * PI});
+            else if (std::isfinite(first))
+                out_.arcs.push_back({middle, lu, first, side * sweep});
+            return true;
+        }
         if (whole)
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
         // The points between are turned on from the one before, not found by a sine and a
@@ -385,7 +390,9 @@ private:
     // counterclockwise.
     bool bowed(const Map& m, Point a, Point b, double bulge)
     {
-        if (bulge == 0 || !std::isfinite(bulge))
+        // A bulge of round-off is straight: its arc's radius would be the chord's a billion
+        // times and more, beyond what a view of it can draw.
+        if (!(std::abs(bulge) >= 1e-9) || !std::isfinite(bulge))
             return corner(m(a)), corner(m(b)), segment(m(a), m(b));
         Point d{b.x - a.x, b.y - a.y};
         double across = (1 - bulge * bulge) / (4 * bulge);
