@@ -897,10 +897,11 @@ function strokeLines(g, shown, colourOf, width, from, to, only) {
 
 const hex = (rgb) => "#" + rgb.toString(16).padStart(6, "0");
 
-// The backdrop's arcs `from` to `to` (x y radius start sweep, as the drawing has them). The
-// canvas's Y runs down, so an angle on it is the drawing's negated.
+// The backdrop's arcs `from` to `to` (x y radius start sweep, as the drawing has them); how
+// many were in sight. The canvas's Y runs down, so an angle on it is the drawing's negated.
 function strokeArcs(g, arcs, from, to, width) {
     const path = new Path2D();
+    let seen = 0;
     const s = view.scale, ox = canvas.width / 2 - view.cx * s, oy = canvas.height / 2 + view.cy * s;
     const w = canvas.width, h = canvas.height, half = Math.hypot(w, h) / 2;
     for (let i = from; i < to; ++i) {
@@ -912,6 +913,7 @@ function strokeArcs(g, arcs, from, to, width) {
         const away = Math.hypot(x - w / 2, y - h / 2);
         if (away + half < r)
             continue;  // the canvas lies inside the circle, clear of it
+        ++seen;
         if (r <= 1e5) {
             path.moveTo(x + r * Math.cos(start), y - r * Math.sin(start));
             path.arc(x, y, r, -start, -(start + sweep), sweep > 0);
@@ -938,6 +940,7 @@ function strokeArcs(g, arcs, from, to, width) {
     g.lineWidth = width;
     g.strokeStyle = hex(0xdcdcdc);
     g.stroke(path);
+    return seen;
 }
 
 // Draws the view: a drawing of many lines in slices of frames, so that the page answers
@@ -1019,9 +1022,11 @@ function draw() {
     }
     steps.push(() => drawPoint(g, ratio));
     const go = () => {
-        for (const until = performance.now() + 12; steps.length > 0 && mine === drawn;) {
-            steps.shift()();
-            if (performance.now() > until)
+        // The canvas draws arcs in sight after the step that asks for them, outside its time:
+        // a task takes ARC_SLICE of them at most.
+        for (let until = performance.now() + 12, arcsSeen = 0; steps.length > 0 && mine === drawn;) {
+            arcsSeen += steps.shift()() || 0;
+            if (performance.now() > until || arcsSeen >= ARC_SLICE)
                 break;
         }
         if (steps.length > 0 && mine === drawn)

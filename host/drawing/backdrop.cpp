@@ -276,7 +276,9 @@ public:
             if (!(s.radius > 0) || !std::isfinite(sweep))
                 return true;
             sweep = sweep <= 0 ? sweep + 360 : sweep;
-            return curve(local, s.p, {s.radius, 0}, {0, s.radius}, s.start * PI / 180, sweep * PI / 180);
+            // Reduced in degrees, as the drawing gives them: a far angle is then exact.
+            return curve(local, s.p, {s.radius, 0}, {0, s.radius}, std::fmod(s.start, 360.0) * PI / 180,
+                         sweep * PI / 180);
         }
         case Kind::Ellipse: {
             std::array<double, 3> n = s.normal;
@@ -328,15 +330,16 @@ private:
     // where the map keeps them on a circle, else chords.
     bool curve(const Map& m, Point centre, Point u, Point v, double start, double sweep)
     {
+        // Within a turn, for the ends, the chords and the arc alike: the canvas draws an arc
+        // from a far angle where it pleases, and the page's box of it counts quarter turns.
+        start = std::fmod(start, 2 * PI);
         bool whole = std::abs(sweep) >= 2 * PI - 1e-9;  // a whole circle has no end to snap to
         auto on = [&](double cosine, double sine) {
             return m({centre.x + cosine * u.x + sine * v.x, centre.y + cosine * u.y + sine * v.y});
         };
         Point from{0, 0}, last{0, 0};
-        if (!whole) {
+        if (!whole)
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
-            corner(from), corner(last);
-        }
         Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
         // A million circles: a square root each, not a hypot.
         auto length = [](Point p) {
@@ -359,18 +362,21 @@ private:
             std::abs(mu.x * mv.x + mu.y * mv.y) <= 1e-9 * lu * lv && finite(middle)) {
             if (!spend(static_cast<std::size_t>(chords)))
                 return room_ = 0, false;
+            if (!whole)
+                corner(from), corner(last);
             double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
-            // Its start within a turn: the canvas draws an arc from a far angle where it
-            // pleases, and the page's box of it counts quarter turns from there.
-            double first = std::fmod(std::atan2(mu.y, mu.x) + side * start, 2 * PI);
-            if (whole)
+            // A full turn needs no angle; one short of it by a hair keeps its gap, which on a
+            // large radius is wide.
+            if (std::abs(sweep) >= 2 * PI)
                 out_.arcs.push_back({middle, lu, 0, 2 * PI});
-            else if (std::isfinite(first))
-                out_.arcs.push_back({middle, lu, first, side * sweep});
+            else
+                out_.arcs.push_back({middle, lu, std::fmod(std::atan2(mu.y, mu.x) + side * start, 2 * PI), side * sweep});
             return true;
         }
         if (whole)
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
+        else
+            corner(from), corner(last);
         // The points between are turned on from the one before, not found by a sine and a
         // cosine each: a drawing's many small circles took most of the time of its opening.
         double cosine = std::cos(start), sine = std::sin(start);

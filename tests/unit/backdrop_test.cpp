@@ -141,4 +141,26 @@ TEST(Backdrop, CountsWhatShows)
     EXPECT_EQ(4u, b.corners.size());
 }
 
+// An arc keeps what makes it that arc: its start at a far angle, as the drawing means it
+// (1e18 degrees is 280), with its ends to snap to there; a gap a hair's breadth short of a
+// turn, wide on a large radius; and an arc the budget refuses gives no ends either.
+TEST(Backdrop, ArcsAsMeant)
+{
+    Backdrop far = backdropOf("", "0|ARC|10|0|20|0|40|1|50|1e18|51|1000000000000000090", BACKDROP_BUDGET);
+    ASSERT_EQ(1u, far.arcs.size());
+    EXPECT_NEAR(280 * M_PI / 180, far.arcs[0].start, 1e-12);
+    ASSERT_EQ(2u, far.corners.size());
+    EXPECT_NEAR(std::cos(280 * M_PI / 180), far.corners[0].x, 1e-12);
+    EXPECT_NEAR(std::sin(280 * M_PI / 180), far.corners[0].y, 1e-12);
+
+    Backdrop gap = backdropOf("", "0|ARC|10|0|20|0|40|1e12|50|90.0000000005|51|89.9999999995", BACKDROP_BUDGET);
+    ASSERT_EQ(1u, gap.arcs.size());
+    EXPECT_LT(std::abs(gap.arcs[0].sweep), 2 * M_PI - 1e-12);
+
+    // 1 for each entity, 30 for each 90-degree arc's chords: the second is refused.
+    Backdrop refused = backdropOf("", "0|ARC|40|1|50|0|51|90|0|ARC|40|1|50|0|51|90", 33);
+    EXPECT_EQ(1u, refused.arcs.size());
+    EXPECT_EQ(2u, refused.corners.size());
+}
+
 }  // namespace
