@@ -317,6 +317,13 @@ private:
             out_.corners.push_back(p);
     }
 
+    // The end of what has been drawn, to snap to, though it took the last of the budget.
+    void end(Point p)
+    {
+        if (finite(p))
+            out_.corners.push_back(p);
+    }
+
     bool segment(Point a, Point b)
     {
         if (!spend())
@@ -333,7 +340,7 @@ private:
         // Within a turn, for the ends, the chords and the arc alike: the canvas draws an arc
         // from a far angle where it pleases, and the page's box of it counts quarter turns.
         start = std::fmod(start, 2 * PI);
-        bool whole = std::abs(sweep) >= 2 * PI - 1e-9;  // a whole circle has no end to snap to
+        bool whole = std::abs(sweep) >= 2 * PI;  // a whole circle has no end to snap to
         auto on = [&](double cosine, double sine) {
             return m({centre.x + cosine * u.x + sine * v.x, centre.y + cosine * u.y + sine * v.y});
         };
@@ -363,11 +370,11 @@ private:
             if (!spend(static_cast<std::size_t>(chords)))
                 return room_ = 0, false;
             if (!whole)
-                corner(from), corner(last);
+                end(from), end(last);
             double side = turn < 0 ? -1 : 1;  // mirrored: the arc runs the other way
             // A full turn needs no angle; one short of it by a hair keeps its gap, which on a
             // large radius is wide.
-            if (std::abs(sweep) >= 2 * PI)
+            if (whole)
                 out_.arcs.push_back({middle, lu, 0, 2 * PI});
             else
                 out_.arcs.push_back({middle, lu, std::fmod(std::atan2(mu.y, mu.x) + side * start, 2 * PI), side * sweep});
@@ -376,7 +383,7 @@ private:
         if (whole)
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
         else
-            corner(from), corner(last);
+            corner(from);  // the far end once the chords reach it: the budget may end them before
         // The points between are turned on from the one before, not found by a sine and a
         // cosine each: a drawing's many small circles took most of the time of its opening.
         double cosine = std::cos(start), sine = std::sin(start);
@@ -389,6 +396,8 @@ private:
                 return false;
             from = to;
         }
+        if (!whole)
+            end(last);
         return true;
     }
 

@@ -143,7 +143,8 @@ TEST(Backdrop, CountsWhatShows)
 
 // An arc keeps what makes it that arc: its start at a far angle, as the drawing means it
 // (1e18 degrees is 280), with its ends to snap to there; a gap a hair's breadth short of a
-// turn, wide on a large radius; and an arc the budget refuses gives no ends either.
+// turn, wide on a large radius, and its ends; and an arc the budget refuses or cuts short
+// gives no end it has not drawn.
 TEST(Backdrop, ArcsAsMeant)
 {
     Backdrop far = backdropOf("", "0|ARC|10|0|20|0|40|1|50|1e18|51|1000000000000000090", BACKDROP_BUDGET);
@@ -156,6 +157,13 @@ TEST(Backdrop, ArcsAsMeant)
     Backdrop gap = backdropOf("", "0|ARC|10|0|20|0|40|1e12|50|90.0000000005|51|89.9999999995", BACKDROP_BUDGET);
     ASSERT_EQ(1u, gap.arcs.size());
     EXPECT_LT(std::abs(gap.arcs[0].sweep), 2 * M_PI - 1e-12);
+    EXPECT_EQ(2u, gap.corners.size());
+
+    // Chords the budget ends halfway: the end they did not reach is nowhere to snap to.
+    Backdrop cut = backdropOf("", "0|ELLIPSE|10|0|20|0|11|4|21|0|40|0.5|41|0|42|3.141592653589793", 21);
+    EXPECT_EQ(20u, cut.segments.size());
+    ASSERT_EQ(1u, cut.corners.size());
+    EXPECT_NEAR(4, cut.corners[0].x, 1e-12);
 
     // 1 for each entity, 30 for each 90-degree arc's chords: the second is refused.
     Backdrop refused = backdropOf("", "0|ARC|40|1|50|0|51|90|0|ARC|40|1|50|0|51|90", 33);
