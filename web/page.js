@@ -490,11 +490,17 @@ function run() {
     running = true;
     // Lent, not copied: the worker gives the bytes back as soon as the stand-in has read them
     // (a tenth of a second at a million lines), and the drawing is held once the while.
-    lent = drawing;
-    const sent = drawing.bytes;
-    drawing.bytes = null;
+    const sent = lend();
     send({ kind: "run", id: ++jobs, name: drawing.name, bytes: sent, lent: true, options: { ...options, view: true } },
          [sent.buffer]);
+}
+
+// The drawing's bytes, lent to the worker: the page holds them no more till they come back.
+function lend() {
+    lent = drawing;
+    const bytes = drawing.bytes;
+    drawing.bytes = null;
+    return bytes;
 }
 
 // Whether the drawing's bytes are lent to the worker, or a step is being made of them: then
@@ -943,10 +949,10 @@ function strokeArcs(g, arcs, from, to, width) {
     return seen;
 }
 
-// Draws the view: a drawing of many lines in slices of frames, so that the page answers
-// meanwhile; a later draw takes the place of one not finished.
+// Draws the view: a drawing of many lines in slices, a task or a few each, so that the page
+// answers meanwhile; a later draw takes the place of one not finished.
 let drawn = 0;  // the newest draw
-let behind = null;  // the backdrop as last drawn: {key of the view, backdrop, marks, canvas}
+let behind = null;  // the backdrop as last drawn: {key of the view, backdrop, arcs, marks, canvas}
 let whenDrawn = [];  // what waits for the next draw to end
 let waitingDraw = [];  // what waits for the draw under way to end
 const SLICE = 40000;  // lines a slice, some 10 ms
@@ -1354,9 +1360,7 @@ function savePicture() {
     setBusy(true);
     picturing = ++jobs;
     // The drawing before the last step is made by the worker, from the bytes lent it.
-    lent = drawing;
-    const sent = drawing.bytes;
-    drawing.bytes = null;
+    const sent = lend();
     send({ kind: "run", id: jobs, name: drawing.name, bytes: sent, lent: true, patch: last.patch,
            options: { ...last.options, picture: true } }, [sent.buffer]);
 }
@@ -1404,9 +1408,7 @@ function step(direction) {
     $("stop").disabled = true;  // a moment's work, which leaves nothing half done to stop
     // The worker makes the drawing of the step, away from the page, and opens it; the bytes
     // now are lent it, and given back once the step's are made.
-    lent = drawing;
-    const sent = drawing.bytes;
-    drawing.bytes = null;
+    const sent = lend();
     // The step's patch is copied, not handed over: a step that fails is put back.
     send({ kind: "open", id: ++jobs, name: drawing.name, bytes: sent, lent: true, patch: taken.patch }, [sent.buffer]);
 }

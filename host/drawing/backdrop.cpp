@@ -345,8 +345,11 @@ private:
             return m({centre.x + cosine * u.x + sine * v.x, centre.y + cosine * u.y + sine * v.y});
         };
         Point from{0, 0}, last{0, 0};
-        if (!whole)
+        auto ends = [&] {
             from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
+        };
+        if (!whole)
+            ends();
         Point mu{m.a * u.x + m.c * u.y, m.b * u.x + m.d * u.y}, mv{m.a * v.x + m.c * v.y, m.b * v.x + m.d * v.y};
         // A million circles: a square root each, not a hypot.
         auto length = [](Point p) {
@@ -381,7 +384,7 @@ private:
             return true;
         }
         if (whole)
-            from = on(std::cos(start), std::sin(start)), last = on(std::cos(start + sweep), std::sin(start + sweep));
+            ends();
         else
             corner(from);  // the far end once the chords reach it: the budget may end them before
         // The points between are turned on from the one before, not found by a sine and a

@@ -1,6 +1,6 @@
 // What else a DXF drawing's model space holds, for the page to draw behind its lines: arcs and
-// circles as such, ellipses and stretched arcs as chords, polylines, the entities of blocks where INSERTs place them,
-// and texts as points. Nothing of it is selected or changed.
+// circles as such, ellipses and stretched arcs as chords, polylines, the entities of blocks
+// where INSERTs place them, and texts as points. Nothing of it is selected or changed.
 #pragma once
 
 #include <cstddef>

@@ -286,7 +286,8 @@ extern "C" {
 // Writes DRAWING's lines as OUT.lines (x1 y1 x2 y2, doubles), OUT.colours, OUT.layers (32 bits
 // each) and OUT.names; what names each line as OUT.handles (as .names) and OUT.numbers (32
 // bits), and those of LINEs not drawn as OUT.hidden; the backdrop as OUT.backdrop (x1 y1 x2
-// y2), OUT.arcs (x y radius start sweep), OUT.marks (x y) and OUT.corners (x y); 0, or 1 with the reason in linetilt_error().
+// y2), OUT.arcs (x y radius start sweep), OUT.marks (x y) and OUT.corners (x y); 0, or 1
+// with the reason in linetilt_error().
 EMSCRIPTEN_KEEPALIVE int linetilt_view(const char* drawing, const char* out)
 {
     Shown shown;
